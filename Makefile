@@ -1,0 +1,62 @@
+# Skidline: `make run` plays the Linux build, `make test` runs every test,
+# `make bench` runs the benchmarks. Each installs what is missing first.
+
+# Debian packages the build and the tests need.
+PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libbenchmark-dev libsdl2-dev \
+            g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+            clang libclang-rt-14-dev imagemagick sox \
+            wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxrandr2 libxi6 libxcursor1 libxcomposite1 \
+            libxinerama1 libxrender1 libxfixes3 libxxf86vm1 xvfb xauth xdotool
+
+JOBS ?= $(shell nproc)
+CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+
+.PHONY: all deps build build-linux build-asan build-win run test bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing: $$missing"; \
+	    DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null || exit 1; \
+	  else \
+	    echo "missing packages; install them with:"; \
+	    echo "sudo apt-get install -y --no-install-recommends" $$missing; exit 1; \
+	  fi; \
+	fi
+
+build-linux: deps
+	cmake --preset linux >/dev/null
+	cmake --build build/linux -j $(JOBS)
+
+build-asan: deps
+	cmake --preset linux-asan >/dev/null
+	cmake --build build/linux-asan -j $(JOBS)
+
+build-win: deps
+	cmake --preset win32 >/dev/null
+	cmake --build build/win32 -j $(JOBS)
+	cmake --preset win64 >/dev/null
+	cmake --build build/win64 -j $(JOBS)
+
+build: build-linux build-win
+
+run: build-linux
+	build/linux/skidline $(ARGS)
+
+# Unit tests under the sanitizers first, then everything natively (unit
+# tests, whole-program runs on Linux and under Wine), so the output ends with
+# the full summary.
+test: build-linux build-asan build-win
+	cd build/linux-asan && ctest $(CTEST_FLAGS) -L unit
+	cd build/linux && ctest $(CTEST_FLAGS)
+
+bench: build-linux
+	cmake --build build/linux --target benches -j $(JOBS)
+	@for b in build/linux/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,82 @@
+// The OS layer: the only place where the game meets the platform. One
+// implementation per platform: sys_win32.cpp (kernel32, freestanding) and
+// sys_sdl.cpp (POSIX + SDL2). Everything above it is shared.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+typedef struct SysFileT* SysFile;      // null = no file
+typedef struct SysThreadT* SysThread;  // null = no thread
+typedef struct SysEventT* SysEvent;    // null = no event
+typedef struct SysLibT* SysLib;        // null = not loaded
+
+// ---- floating point -----------------------------------------------------------
+// x87 control word 0x027F: 53-bit precision, round to nearest, exceptions
+// masked. Called first thing on every thread (the thread starter does it).
+void sys_fpu_init();
+uint16_t sys_fpu_control();
+
+// ---- heap ---------------------------------------------------------------------------
+void* sys_alloc(size_t n);               // zero-filled, null on failure
+void* sys_realloc(void* p, size_t n);    // grown part zero-filled, null on failure (p kept)
+void sys_free(void* p);
+
+// ---- files ----------------------------------------------------------------------------
+SysFile sys_open_read(const char* path);               // shared for reading; never a directory
+SysFile sys_create(const char* path, int shareRead);   // create or replace, for writing
+int64_t sys_file_size(SysFile f);                      // -1 when unknown
+int sys_read(SysFile f, void* buf, uint32_t n, uint32_t* got);        // 1 = call succeeded
+int sys_write(SysFile f, const void* buf, uint32_t n, uint32_t* put);  // 1 = call succeeded
+void sys_flush(SysFile f);
+void sys_close(SysFile f);
+int sys_is_file(const char* path);  // exists and is not a directory
+
+// ---- process ----------------------------------------------------------------------------
+void sys_debug_out(const char* s);  // debugger output (stderr on Linux)
+const char* sys_command_line();     // as the system gives it, program path first
+#if SK_SDL
+void sys_set_args(int argc, char** argv);  // Linux entry: builds the command line
+#endif
+int sys_program_path(char* buf, int cap);  // full path of the program file; length or 0
+int sys_set_cwd(const char* dir);
+[[noreturn]] void sys_exit(int code);
+
+// ---- time --------------------------------------------------------------------------------
+int64_t sys_counter();       // monotonic high-resolution counter
+int64_t sys_counter_freq();  // its counts per second
+void sys_sleep(uint32_t ms);
+void sys_timer_period(uint32_t ms);  // system timer resolution (timeBeginPeriod)
+
+// ---- threads, events, atomics ---------------------------------------------------------------
+typedef uint32_t (*SysThreadFn)(void* arg);
+SysThread sys_thread_start(SysThreadFn fn, void* arg, uint32_t stackBytes);
+void sys_thread_priority_max(SysThread t);      // time-critical
+int sys_thread_wait(SysThread t, uint32_t ms);  // 1 = ended within ms
+void sys_thread_close(SysThread t);             // frees the handle (joins on Linux if ended)
+int64_t sys_thread_cpu_100ns();                 // calling thread's user+kernel time, -1 if unknown
+
+SysEvent sys_event_create();                  // auto-reset, not signalled
+void sys_event_set(SysEvent e);
+int sys_event_wait(SysEvent e, uint32_t ms);  // 1 = signalled (and reset), 0 = timed out
+void sys_event_close(SysEvent e);
+
+// Full-barrier exchange and acquire load of a 32-bit word shared by two threads.
+static inline int32_t sys_xchg(volatile int32_t* p, int32_t v) {
+  return __atomic_exchange_n(p, v, __ATOMIC_SEQ_CST);
+}
+static inline int32_t sys_load(const volatile int32_t* p) {
+  return __atomic_load_n(p, __ATOMIC_ACQUIRE);
+}
+
+// ---- libraries loaded by name -------------------------------------------------------------------
+SysLib sys_lib_load(const char* name);
+void* sys_lib_proc(SysLib lib, const char* name);
+
+// Linux answers "d3d9.dll", "winmm.dll", "xinput1_4.dll", "xinput1_3.dll" and
+// "xinput9_1_0.dll" from a built-in table; each entry's lookup function is
+// provided by the module that implements it. Tests block entries to exercise
+// the "library missing" paths. No-ops on Windows.
+typedef void* (*SysProcLookup)(const char* name);
+void sys_lib_provide(const char* name, SysProcLookup lookup);
+void sys_lib_block(const char* name, int blocked);

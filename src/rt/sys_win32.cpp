@@ -1,0 +1,187 @@
+// The OS layer on Windows: kernel32 and winmm only, no C runtime.
+#include "rt/sys.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+void sys_fpu_init() {
+  uint16_t cw = 0x027F;
+  __asm__ volatile("fldcw %0" : : "m"(cw));
+}
+
+uint16_t sys_fpu_control() {
+  uint16_t cw;
+  __asm__ volatile("fnstcw %0" : "=m"(cw));
+  return cw;
+}
+
+// ---- heap ---------------------------------------------------------------------
+static HANDLE g_heap;  // the process heap, fetched by the first allocation
+
+void* sys_alloc(size_t n) {
+  if (!g_heap) g_heap = GetProcessHeap();
+  return HeapAlloc(g_heap, HEAP_ZERO_MEMORY, n);
+}
+
+void* sys_realloc(void* p, size_t n) {
+  if (!g_heap) g_heap = GetProcessHeap();
+  if (!p) return HeapAlloc(g_heap, HEAP_ZERO_MEMORY, n);
+  return HeapReAlloc(g_heap, HEAP_ZERO_MEMORY, p, n);
+}
+
+void sys_free(void* p) {
+  if (p) HeapFree(g_heap ? g_heap : GetProcessHeap(), 0, p);
+}
+
+// ---- files ---------------------------------------------------------------------
+static SysFile as_file(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : (SysFile)h; }
+
+SysFile sys_open_read(const char* path) {
+  // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened.
+  return as_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+SysFile sys_create(const char* path, int shareRead) {
+  return as_file(CreateFileA(path, GENERIC_WRITE, shareRead ? FILE_SHARE_READ : 0, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int64_t sys_file_size(SysFile f) {
+  DWORD high = 0;
+  DWORD low = GetFileSize((HANDLE)f, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+  return ((int64_t)high << 32) | low;
+}
+
+int sys_read(SysFile f, void* buf, uint32_t n, uint32_t* got) {
+  DWORD r = 0;
+  BOOL ok = ReadFile((HANDLE)f, buf, n, &r, nullptr);
+  *got = r;
+  return ok != 0;
+}
+
+int sys_write(SysFile f, const void* buf, uint32_t n, uint32_t* put) {
+  DWORD w = 0;
+  BOOL ok = WriteFile((HANDLE)f, buf, n, &w, nullptr);
+  *put = w;
+  return ok != 0;
+}
+
+void sys_flush(SysFile f) { FlushFileBuffers((HANDLE)f); }
+
+void sys_close(SysFile f) {
+  if (f) CloseHandle((HANDLE)f);
+}
+
+int sys_is_file(const char* path) {
+  DWORD a = GetFileAttributesA(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ---- process ----------------------------------------------------------------------
+void sys_debug_out(const char* s) { OutputDebugStringA(s); }
+
+const char* sys_command_line() { return GetCommandLineA(); }
+
+int sys_program_path(char* buf, int cap) {
+  if (cap <= 1) return 0;
+  DWORD n = GetModuleFileNameA(nullptr, buf, (DWORD)cap);
+  if (n == 0 || n >= (DWORD)cap) return 0;  // failed or cut short
+  return (int)n;
+}
+
+int sys_set_cwd(const char* dir) { return SetCurrentDirectoryA(dir) != 0; }
+
+void sys_exit(int code) {
+  ExitProcess((UINT)code);
+}
+
+// ---- time -----------------------------------------------------------------------------
+int64_t sys_counter() {
+  LARGE_INTEGER v;
+  QueryPerformanceCounter(&v);
+  return v.QuadPart;
+}
+
+int64_t sys_counter_freq() {
+  LARGE_INTEGER v;
+  QueryPerformanceFrequency(&v);
+  return v.QuadPart;
+}
+
+void sys_sleep(uint32_t ms) { Sleep(ms); }
+
+void sys_timer_period(uint32_t ms) { timeBeginPeriod(ms); }
+
+// ---- threads --------------------------------------------------------------------------
+struct ThreadStart {
+  SysThreadFn fn;
+  void* arg;
+};
+
+static DWORD WINAPI thread_main(LPVOID p) {
+  sys_fpu_init();
+  ThreadStart s = *(ThreadStart*)p;
+  sys_free(p);
+  return s.fn(s.arg);
+}
+
+SysThread sys_thread_start(SysThreadFn fn, void* arg, uint32_t stackBytes) {
+  ThreadStart* s = (ThreadStart*)sys_alloc(sizeof *s);
+  if (!s) return nullptr;
+  s->fn = fn;
+  s->arg = arg;
+  HANDLE h = CreateThread(nullptr, stackBytes, thread_main, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (!h) {
+    sys_free(s);
+    return nullptr;
+  }
+  return (SysThread)h;
+}
+
+void sys_thread_priority_max(SysThread t) { SetThreadPriority((HANDLE)t, THREAD_PRIORITY_TIME_CRITICAL); }
+
+int sys_thread_wait(SysThread t, uint32_t ms) {
+  return !t || WaitForSingleObject((HANDLE)t, ms) == WAIT_OBJECT_0;
+}
+
+void sys_thread_close(SysThread t) {
+  if (t) CloseHandle((HANDLE)t);
+}
+
+int64_t sys_thread_cpu_100ns() {
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return -1;
+  int64_t k = ((int64_t)kernel.dwHighDateTime << 32) | kernel.dwLowDateTime;
+  int64_t u = ((int64_t)user.dwHighDateTime << 32) | user.dwLowDateTime;
+  return k + u;
+}
+
+// ---- events ---------------------------------------------------------------------------------
+SysEvent sys_event_create() { return (SysEvent)CreateEventA(nullptr, FALSE, FALSE, nullptr); }
+
+void sys_event_set(SysEvent e) { SetEvent((HANDLE)e); }
+
+int sys_event_wait(SysEvent e, uint32_t ms) { return WaitForSingleObject((HANDLE)e, ms) == WAIT_OBJECT_0; }
+
+void sys_event_close(SysEvent e) {
+  if (e) CloseHandle((HANDLE)e);
+}
+
+// ---- libraries ------------------------------------------------------------------------------
+SysLib sys_lib_load(const char* name) { return (SysLib)LoadLibraryA(name); }
+
+void* sys_lib_proc(SysLib lib, const char* name) {
+  return lib ? (void*)GetProcAddress((HMODULE)lib, name) : nullptr;
+}
+
+void sys_lib_provide(const char* name, SysProcLookup lookup) {
+  (void)name;
+  (void)lookup;
+}
+
+void sys_lib_block(const char* name, int blocked) {
+  (void)name;
+  (void)blocked;
+}

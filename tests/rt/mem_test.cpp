@@ -1,0 +1,79 @@
+// Heap blocks and the byte primitives (tested through their rt_ names on
+// Linux; the Windows program uses the same code under the standard names).
+#include <gtest/gtest.h>
+
+#include "rt/rt.h"
+
+namespace {
+
+TEST(Memory, AllocationsAreZeroFilledAndGrowZeroFilled) {
+  unsigned char* p = (unsigned char*)mem_alloc(64);
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 64; i++) ASSERT_EQ(p[i], 0);
+  memset(p, 0xAB, 64);
+  p = (unsigned char*)mem_realloc(p, 4096);
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 64; i++) ASSERT_EQ(p[i], 0xAB) << "content kept";
+  for (int i = 64; i < 4096; i++) ASSERT_EQ(p[i], 0) << "added bytes are zero";
+  p = (unsigned char*)mem_realloc(p, 16);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p[15], 0xAB);
+  p = (unsigned char*)mem_realloc(p, 32);  // shrink then grow again: the tail is zero
+  EXPECT_EQ(p[20], 0);
+  mem_free(p);
+
+  void* z = mem_alloc(0);
+  ASSERT_NE(z, nullptr) << "size 0 asks for one byte";
+  mem_free(z);
+  void* r = mem_realloc(nullptr, 10);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(((char*)r)[9], 0);
+  mem_free(r);
+  mem_free(nullptr);
+  EXPECT_EQ(mem_alloc((size_t)-8), nullptr) << "an impossible size fails cleanly";
+}
+
+TEST(Memory, SetAndCopy) {
+  char buf[8] = "abcdefg";
+  EXPECT_EQ(rt_memset(buf + 1, 0x2D2D, 3), buf + 1);  // the low byte of the value
+  EXPECT_STREQ(buf, "a---efg");
+  char dst[8] = {0};
+  EXPECT_EQ(rt_memcpy(dst, "xyz", 3), dst);
+  EXPECT_STREQ(dst, "xyz");
+  EXPECT_EQ(rt_memcpy(dst, "q", 0), dst);
+  EXPECT_STREQ(dst, "xyz");
+}
+
+TEST(Memory, MoveHandlesOverlapBothWays) {
+  char a[] = "123456789";
+  EXPECT_EQ(rt_memmove(a + 2, a, 5), a + 2);  // destination inside the source: backwards
+  EXPECT_STREQ(a, "121234589");
+
+  char b[] = "123456789";
+  rt_memmove(b, b + 2, 5);  // source ahead of the destination: forwards
+  EXPECT_STREQ(b, "345676789");
+
+  char c[] = "abc";
+  rt_memmove(c, c, 3);
+  rt_memmove(c + 1, c, 0);
+  EXPECT_STREQ(c, "abc");
+
+  char d[] = "abcdef";
+  rt_memmove(d + 1, d, 5);  // adjacent by one byte
+  EXPECT_STREQ(d, "aabcde");
+}
+
+TEST(Memory, CompareIsUnsignedAndExactlyMinusOneZeroOne) {
+  EXPECT_EQ(rt_memcmp("abc", "abc", 3), 0);
+  EXPECT_EQ(rt_memcmp("abc", "abd", 3), -1);
+  EXPECT_EQ(rt_memcmp("abz", "aba", 3), 1);
+  EXPECT_EQ(rt_memcmp("abz", "aba", 2), 0);
+  EXPECT_EQ(rt_memcmp("a", "z", 0), 0);
+  const unsigned char hi[] = {0x80}, lo[] = {0x01};
+  EXPECT_EQ(rt_memcmp(hi, lo, 1), 1) << "bytes compare as unsigned";
+  EXPECT_EQ(rt_memcmp(lo, hi, 1), -1);
+  const unsigned char x[] = {0x00}, y[] = {0xFF};
+  EXPECT_EQ(rt_memcmp(x, y, 1), -1) << "not the difference -255";
+}
+
+}  // namespace

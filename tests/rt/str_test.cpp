@@ -1,0 +1,112 @@
+// Bounded strings and number parsing.
+#include <gtest/gtest.h>
+#include <limits.h>
+
+#include <string>
+
+#include "rt/rt.h"
+
+namespace {
+
+TEST(Strings, LengthAndComparison) {
+  EXPECT_EQ(str_len(""), 0);
+  EXPECT_EQ(str_len("abc"), 3);
+  EXPECT_EQ(str_eq("", ""), 1);
+  EXPECT_EQ(str_eq("a", "ab"), 0);
+  EXPECT_EQ(str_eq("ab", "a"), 0);
+  EXPECT_EQ(str_eq("abc", "abc"), 1);
+  EXPECT_EQ(str_eq("abc", "abC"), 0);
+  EXPECT_EQ(str_ieq("Hello", "hELLO"), 1);
+  EXPECT_EQ(str_ieq("Hello", "hELL"), 0);
+  EXPECT_EQ(str_ieq("", ""), 1);
+  // Only A-Z fold: '[' and '{' sit 32 apart too, as do '@' and '`'.
+  EXPECT_EQ(str_ieq("[", "{"), 0);
+  EXPECT_EQ(str_ieq("@", "`"), 0);
+  EXPECT_EQ(str_ieq("\xC4", "\xE4"), 0);
+  EXPECT_EQ(str_ieq("KERB.BMP", "kerb.bmp"), 1);
+}
+
+TEST(Strings, CopyNeverWritesPastTheCapacity) {
+  char buf[8];
+  memset(buf, 'z', sizeof buf);
+  str_cpy(buf, "abcdef", 4);
+  EXPECT_STREQ(buf, "abc");
+  EXPECT_EQ(buf[4], 'z');
+
+  memset(buf, 'z', sizeof buf);
+  str_cpy(buf, "abc", 8);
+  EXPECT_STREQ(buf, "abc");
+
+  memset(buf, 'z', sizeof buf);
+  str_cpy(buf, "abc", 1);
+  EXPECT_EQ(buf[0], 0);
+  EXPECT_EQ(buf[1], 'z');
+
+  memset(buf, 'z', sizeof buf);
+  str_cpy(buf, "abc", 0);
+  EXPECT_EQ(buf[0], 'z') << "no room at all: nothing written";
+}
+
+TEST(Strings, ConcatenateWithinTheCapacity) {
+  char buf[8] = "abc";
+  buf[7] = 'z';
+  str_cat(buf, "defgh", 6);
+  EXPECT_STREQ(buf, "abcde");
+  str_cat(buf, "xyz", 6);
+  EXPECT_STREQ(buf, "abcde") << "full: nothing appended";
+  str_cat(buf, "", 6);
+  EXPECT_STREQ(buf, "abcde");
+
+  char small[4] = "ab";
+  str_cat(small, "cd", 4);
+  EXPECT_STREQ(small, "abc");
+
+  // A destination not terminated within the capacity is cut, not overrun.
+  char raw[6] = {'a', 'b', 'c', 'd', 'e', 'f'};
+  str_cat(raw, "x", 4);
+  EXPECT_EQ(raw[3], 0);
+  EXPECT_EQ(raw[4], 'e');
+}
+
+TEST(Parse, Integers) {
+  EXPECT_EQ(str_to_int(" \t -42abc"), -42);
+  EXPECT_EQ(str_to_int("+"), 0);
+  EXPECT_EQ(str_to_int("-"), 0);
+  EXPECT_EQ(str_to_int(""), 0);
+  EXPECT_EQ(str_to_int("abc"), 0);
+  EXPECT_EQ(str_to_int("+17"), 17);
+  EXPECT_EQ(str_to_int("- 5"), 0) << "no blank after the sign";
+  EXPECT_EQ(str_to_int("\n5"), 0) << "only spaces and tabs are skipped";
+  EXPECT_EQ(str_to_int("007"), 7);
+  EXPECT_EQ(str_to_int("12.9"), 12);
+  EXPECT_EQ(str_to_int("2147483647"), INT_MAX);
+  EXPECT_EQ(str_to_int("-2147483648"), INT_MIN);
+  // 32-bit arithmetic without overflow detection: the value wraps.
+  EXPECT_EQ(str_to_int("2147483648"), INT_MIN);
+  EXPECT_EQ(str_to_int("4294967296"), 0);
+  EXPECT_EQ(str_to_int("4294967301"), 5);
+  EXPECT_EQ(str_to_int("-4294967295"), 1);
+  str_to_int("999999999999999999999999999999");  // no undefined behaviour (sanitizer run)
+}
+
+TEST(Parse, Floats) {
+  EXPECT_EQ(str_to_float("3."), 3.0f);
+  EXPECT_EQ(str_to_float("5."), 5.0f);
+  EXPECT_EQ(str_to_float("-0.25"), -0.25f);
+  EXPECT_EQ(str_to_float("1e5"), 1.0f) << "no exponent part";
+  EXPECT_EQ(str_to_float(".5"), 0.5f);
+  EXPECT_EQ(str_to_float("-.5"), -0.5f);
+  EXPECT_EQ(str_to_float("  +1.5x"), 1.5f);
+  EXPECT_EQ(str_to_float("\t12.75"), 12.75f);
+  EXPECT_EQ(str_to_float("0.1"), 0.1f);
+  EXPECT_EQ(str_to_float("."), 0.0f);
+  EXPECT_EQ(str_to_float("-"), 0.0f);
+  EXPECT_EQ(str_to_float(""), 0.0f);
+  EXPECT_EQ(str_to_float("1.2.3"), 1.2f);
+  EXPECT_NEAR(str_to_float("3.14159"), 3.14159f, 1e-6f);
+  EXPECT_NEAR(str_to_float("1280.5"), 1280.5f, 1e-4f);
+  float huge = str_to_float(("1" + std::string(60, '0') + ".5").c_str());
+  EXPECT_TRUE(huge > 1e38f) << "long digit runs saturate to infinity, never crash";
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The OS layer's threads, events and library table.
+#include <gtest/gtest.h>
+
+#include "rt/rt.h"
+#include "rt/sys.h"
+
+namespace {
+
+TEST(Events, AutoResetAndTimeout) {
+  SysEvent e = sys_event_create();
+  ASSERT_NE(e, nullptr);
+  double t0 = time_now();
+  EXPECT_EQ(sys_event_wait(e, 30), 0);
+  EXPECT_GE(time_now() - t0, 0.025) << "waits the whole time-out";
+  sys_event_set(e);
+  sys_event_set(e);  // two signals before a wait still count once
+  EXPECT_EQ(sys_event_wait(e, 0), 1);
+  EXPECT_EQ(sys_event_wait(e, 0), 0) << "auto-reset";
+  sys_event_close(e);
+}
+
+struct PingPong {
+  SysEvent ping, pong;
+  volatile int32_t count;
+  volatile int32_t quit;
+};
+
+uint32_t responder(void* p) {
+  PingPong* s = (PingPong*)p;
+  while (!sys_load(&s->quit)) {
+    if (sys_event_wait(s->ping, 100)) {
+      sys_xchg(&s->count, sys_load(&s->count) + 1);
+      sys_event_set(s->pong);
+    }
+  }
+  return 7;
+}
+
+TEST(Threads, StartSignalWaitAndEnd) {
+  PingPong s = {sys_event_create(), sys_event_create(), 0, 0};
+  SysThread t = sys_thread_start(responder, &s, 65536);
+  ASSERT_NE(t, nullptr);
+  sys_thread_priority_max(t);
+  for (int i = 0; i < 50; i++) {
+    sys_event_set(s.ping);
+    ASSERT_EQ(sys_event_wait(s.pong, 5000), 1);
+  }
+  EXPECT_EQ(sys_load(&s.count), 50);
+  EXPECT_EQ(sys_thread_wait(t, 10), 0) << "still running";
+  sys_xchg(&s.quit, 1);
+  sys_event_set(s.ping);
+  EXPECT_EQ(sys_thread_wait(t, 5000), 1);
+  sys_thread_close(t);
+  sys_event_close(s.ping);
+  sys_event_close(s.pong);
+}
+
+TEST(Threads, ClosingARunningThreadIsSafe) {
+  static volatile int32_t release;
+  SysThread t = sys_thread_start(
+      [](void*) -> uint32_t {
+        while (!sys_load(&release)) sys_sleep(1);
+        return 0;
+      },
+      nullptr, 65536);
+  ASSERT_NE(t, nullptr);
+  sys_thread_close(t);  // the handle goes; the thread carries on and cleans up itself
+  sys_xchg(&release, 1);
+  sys_sleep(20);
+}
+
+TEST(Threads, CpuTimeGrowsWithWork) {
+  int64_t a = sys_thread_cpu_100ns();
+  ASSERT_GE(a, 0);
+  volatile double x = 0;
+  double t0 = time_now();
+  while (time_now() - t0 < 0.05) x = x + 1.0;
+  int64_t b = sys_thread_cpu_100ns();
+  EXPECT_GT(b - a, 100000) << "50 ms of spinning is at least 10 ms of CPU";
+}
+
+TEST(Libraries, BuiltInTableWithProvidersAndBlocking) {
+  const char* names[] = {"d3d9.dll", "winmm.dll", "xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll"};
+  for (const char* n : names) {
+    sys_lib_provide(n, nullptr);
+    EXPECT_EQ(sys_lib_load(n), nullptr) << n << " without a provider is missing";
+  }
+  static int calls;
+  SysProcLookup lookup = [](const char* fn) -> void* {
+    calls++;
+    return str_eq(fn, "Direct3DCreate9") ? (void*)&calls : nullptr;
+  };
+  sys_lib_provide("d3d9.dll", lookup);
+  SysLib lib = sys_lib_load("D3D9.DLL");
+  ASSERT_NE(lib, nullptr) << "library names ignore case, as on Windows";
+  EXPECT_EQ(sys_lib_proc(lib, "Direct3DCreate9"), (void*)&calls);
+  EXPECT_EQ(sys_lib_proc(lib, "Direct3DCreate9Ex"), nullptr);
+  EXPECT_EQ(sys_lib_proc(nullptr, "Direct3DCreate9"), nullptr);
+
+  sys_lib_block("d3d9.dll", 1);
+  EXPECT_EQ(sys_lib_load("d3d9.dll"), nullptr);
+  sys_lib_block("d3d9.dll", 0);
+  EXPECT_NE(sys_lib_load("d3d9.dll"), nullptr);
+
+  EXPECT_EQ(sys_lib_load("kernel32.dll"), nullptr);
+  sys_lib_provide("opengl32.dll", lookup);  // not in the table: ignored
+  EXPECT_EQ(sys_lib_load("opengl32.dll"), nullptr);
+  sys_lib_provide("d3d9.dll", nullptr);
+}
+
+TEST(Process, ProgramPathAndCommandLine) {
+  char path[260];
+  int n = sys_program_path(path, sizeof path);
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(path[0], '/');
+  EXPECT_NE(strstr(path, "rt_tests"), nullptr);
+  char tiny[4];
+  EXPECT_EQ(sys_program_path(tiny, 1), 0);
+
+  char a0[] = "/opt/game/skidline", a1[] = "--out", a2[] = "my shot.bmp", a3[] = "", a4[] = "--race";
+  char* argv[] = {a0, a1, a2, a3, a4};
+  sys_set_args(5, argv);
+  EXPECT_STREQ(sys_command_line(), "/opt/game/skidline --out \"my shot.bmp\" \"\" --race");
+}
+
+}  // namespace
