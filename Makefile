@@ -11,7 +11,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libbenchmark-dev 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-linux build-asan build-win run test bench clean
+.PHONY: all deps build build-linux build-asan build-fuzz build-win run test bench clean
 
 all: build
 
@@ -36,6 +36,10 @@ build-asan: deps
 	cmake --preset linux-asan >/dev/null
 	cmake --build build/linux-asan -j $(JOBS)
 
+build-fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j $(JOBS)
+
 build-win: deps
 	cmake --preset win32 >/dev/null
 	cmake --build build/win32 -j $(JOBS)
@@ -50,8 +54,9 @@ run: build-linux
 # Unit tests under the sanitizers first, then everything natively (unit
 # tests, whole-program runs on Linux and under Wine), so the output ends with
 # the full summary.
-test: build-linux build-asan build-win
+test: build-linux build-asan build-fuzz build-win
 	cd build/linux-asan && ctest $(CTEST_FLAGS) -L unit
+	cd build/fuzz && ctest $(CTEST_FLAGS) --no-tests=ignore
 	cd build/linux && ctest $(CTEST_FLAGS)
 
 bench: build-linux

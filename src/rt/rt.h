@@ -81,3 +81,16 @@ float rng_range(uint32_t* state, float lo, float hi);
 
 // ---- clock ---------------------------------------------------------------------
 double time_now();  // seconds since the first call; first call on the game thread
+
+// ---- shared types ---------------------------------------------------------------
+// Metres and seconds; the ground is the x-z plane, y is up. A heading h faces
+// (sin h, cos h) in (x, z).
+struct Vec3 {
+  float x, y, z;
+};
+
+// Row-major, row vectors (p' = p x M, translation in the fourth row; A x B
+// applies A first), left-handed: Direct3D's own layout.
+struct Mat4 {
+  float m[4][4];
+};

@@ -10,6 +10,7 @@ typedef struct SysFileT* SysFile;      // null = no file
 typedef struct SysThreadT* SysThread;  // null = no thread
 typedef struct SysEventT* SysEvent;    // null = no event
 typedef struct SysLibT* SysLib;        // null = not loaded
+typedef struct SysWindowT* SysWindow;  // HWND on Windows, SDL_Window* on Linux; null = none
 
 // ---- floating point -----------------------------------------------------------
 // x87 control word 0x027F: 53-bit precision, round to nearest, exceptions
@@ -41,6 +42,14 @@ void sys_set_args(int argc, char** argv);  // Linux entry: builds the command li
 int sys_program_path(char* buf, int cap);  // full path of the program file; length or 0
 int sys_set_cwd(const char* dir);
 [[noreturn]] void sys_exit(int code);
+
+// ---- the game window (created by the shell) ------------------------------------------
+void sys_screen_size(int* w, int* h);  // the primary display, in pixels
+// Windowed: caption, system menu and minimise box, no sizing border, with a
+// client area of w x h at (40, 40). Full screen: a borderless popup of w x h at
+// (0, 0) on top.
+void sys_window_set_mode(SysWindow win, int fullscreen, int w, int h);
+int sys_window_client_size(SysWindow win, int* w, int* h);  // 1 = known
 
 // ---- time --------------------------------------------------------------------------------
 int64_t sys_counter();       // monotonic high-resolution counter

@@ -14,6 +14,8 @@
 
 #include <limits.h>
 
+#include <SDL.h>
+
 void sys_fpu_init() {
   uint16_t cw = 0x027F;
   __asm__ volatile("fldcw %0" : : "m"(cw));
@@ -186,6 +188,38 @@ int sys_set_cwd(const char* dir) { return chdir(dir) == 0; }
 void sys_exit(int code) {
   fflush(nullptr);
   exit(code);
+}
+
+// ---- window -----------------------------------------------------------------------------
+void sys_screen_size(int* w, int* h) {
+  SDL_DisplayMode mode;
+  if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    *w = mode.w;
+    *h = mode.h;
+  } else {
+    *w = 640;
+    *h = 480;
+  }
+}
+
+void sys_window_set_mode(SysWindow win, int fullscreen, int w, int h) {
+  SDL_Window* sw = (SDL_Window*)win;
+  if (!sw) return;
+  if (fullscreen) {
+    SDL_SetWindowSize(sw, w, h);
+    SDL_SetWindowFullscreen(sw, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  } else {
+    SDL_SetWindowFullscreen(sw, 0);
+    SDL_SetWindowSize(sw, w, h);
+    SDL_SetWindowPosition(sw, 40, 40);
+  }
+  SDL_ShowWindow(sw);
+}
+
+int sys_window_client_size(SysWindow win, int* w, int* h) {
+  if (!win) return 0;
+  SDL_GetWindowSize((SDL_Window*)win, w, h);
+  return *w > 0 && *h > 0;
 }
 
 // ---- time -----------------------------------------------------------------------------

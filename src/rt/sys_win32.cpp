@@ -97,6 +97,34 @@ void sys_exit(int code) {
   ExitProcess((UINT)code);
 }
 
+// ---- window -----------------------------------------------------------------------------
+void sys_screen_size(int* w, int* h) {
+  *w = GetSystemMetrics(SM_CXSCREEN);
+  *h = GetSystemMetrics(SM_CYSCREEN);
+}
+
+void sys_window_set_mode(SysWindow win, int fullscreen, int w, int h) {
+  HWND hwnd = (HWND)win;
+  if (fullscreen) {
+    SetWindowLongA(hwnd, GWL_STYLE, (LONG)(WS_POPUP | WS_VISIBLE));
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, w, h, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+    return;
+  }
+  DWORD style = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  RECT r = {0, 0, w, h};
+  AdjustWindowRect(&r, style, FALSE);
+  SetWindowLongA(hwnd, GWL_STYLE, (LONG)style);
+  SetWindowPos(hwnd, HWND_NOTOPMOST, 40, 40, r.right - r.left, r.bottom - r.top, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+}
+
+int sys_window_client_size(SysWindow win, int* w, int* h) {
+  RECT r;
+  if (!win || !GetClientRect((HWND)win, &r)) return 0;
+  *w = r.right - r.left;
+  *h = r.bottom - r.top;
+  return 1;
+}
+
 // ---- time -----------------------------------------------------------------------------
 int64_t sys_counter() {
   LARGE_INTEGER v;
