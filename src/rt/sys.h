@@ -38,6 +38,7 @@ void sys_debug_out(const char* s);  // debugger output (stderr on Linux)
 const char* sys_command_line();     // as the system gives it, program path first
 #if SK_SDL
 void sys_set_args(int argc, char** argv);  // Linux entry: builds the command line
+void sys_test_fail_threads(int fail);      // tests: sys_thread_start fails while set
 #endif
 int sys_program_path(char* buf, int cap);  // full path of the program file; length or 0
 int sys_set_cwd(const char* dir);

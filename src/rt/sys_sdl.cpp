@@ -285,7 +285,12 @@ static void init_monotonic_cond(pthread_cond_t* c) {
   pthread_condattr_destroy(&a);
 }
 
+static int g_failThreads;
+
+void sys_test_fail_threads(int fail) { g_failThreads = fail; }
+
 SysThread sys_thread_start(SysThreadFn fn, void* arg, uint32_t stackBytes) {
+  if (g_failThreads) return nullptr;
   SysThreadT* t = (SysThreadT*)calloc(1, sizeof *t);
   if (!t) return nullptr;
   t->fn = fn;
