@@ -1,0 +1,223 @@
+// The texture table: lookup by name with two small caches, BMP files under
+// data\textures and data\ui, generated pictures, and device textures with
+// their box-filtered mip chains.
+#include "assets/assets_internal.h"
+#if __has_include("gfx/d3d.h") && (SK_WIN32 || __has_include("gfx/soft/d3d9.h"))
+#include "gfx/d3d.h"
+#define SK_ASSETS_DEVICE 1
+#else
+#define SK_ASSETS_DEVICE 0  // until the device headers are in the tree
+#endif
+#include "rt/rt.h"
+
+Texture* g_textures;
+
+// Entries 0..63 serve tex_procedural, 64..127 tex_get; keyed by the address
+// of the caller's name string and always confirmed by comparing names.
+struct TexCacheEntry {
+  const char* key;
+  Texture* tex;
+};
+static TexCacheEntry g_texCache[128];
+
+static TexCacheEntry* cache_slot(const char* name, int half) {
+  return &g_texCache[half * 64 + (int)(((uintptr_t)name / 4) % 64)];
+}
+
+// Texture names are kept to 47 characters; compare a request the same way,
+// so a longer name still finds the texture it made.
+static int name_matches(const Texture* t, const char* name) {
+  char cut[48];
+  str_cpy(cut, name, sizeof cut);
+  return str_ieq(t->name, cut);
+}
+
+static Texture* cache_find(const char* name, int half) {
+  TexCacheEntry* e = cache_slot(name, half);
+  if (e->key == name && e->tex && name_matches(e->tex, name)) return e->tex;
+  return nullptr;
+}
+
+static void cache_store(const char* name, int half, Texture* t) {
+  TexCacheEntry* e = cache_slot(name, half);
+  e->key = name;
+  e->tex = t;
+}
+
+static Texture* list_find(const char* name) {
+  for (Texture* t = g_textures; t; t = t->next)
+    if (name_matches(t, name)) return t;
+  return nullptr;
+}
+
+void base_name(const char* name, char out[48]) {
+  str_cpy(out, name ? name : "", 48);
+  int n = str_len(out);
+  if (n >= 5 && out[n - 4] == '.') out[n - 4] = 0;
+  for (char* p = out; *p; p++)
+    if (*p >= 'A' && *p <= 'Z') *p = (char)(*p + 32);
+}
+
+uint32_t shade(uint32_t colour, int delta) {
+  uint32_t out = 0xFF000000u;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    int v = (int)((colour >> shift) & 255) + delta;
+    v = v < 0 ? 0 : v > 255 ? 255 : v;
+    out |= (uint32_t)v << shift;
+  }
+  return out;
+}
+
+// ---- mip chain ----------------------------------------------------------------------------------
+
+int tex_mip_levels(const char* name, int w, int h) {
+  if (str_ieq(name, "font") || str_ieq(name, "white") || str_ieq(name, "title.bmp")) return 1;
+  if ((name[0] | 32) == 'b' && (name[1] | 32) == 'g' && name[2] == '_') return 1;
+  int m = w < h ? w : h, levels = 1;
+  while (m >= 2 && levels < 6) m >>= 1, levels++;
+  return levels;
+}
+
+void tex_mip_down(const uint32_t* src, int w, int h, uint32_t* dst) {
+  int nw = w / 2 > 1 ? w / 2 : 1, nh = h / 2 > 1 ? h / 2 : 1;
+  for (int y = 0; y < nh; y++)
+    for (int x = 0; x < nw; x++) {
+      const uint32_t* a = src + (size_t)(2 * y) * w + 2 * x;
+      const uint32_t* b = a + w;
+      uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t sum = (a[0] >> shift & 255) + (a[1] >> shift & 255) + (b[0] >> shift & 255) + (b[1] >> shift & 255);
+        out |= ((sum + 2) / 4) << shift;
+      }
+      dst[(size_t)y * nw + x] = out;
+    }
+}
+
+#if SK_ASSETS_DEVICE
+static void upload_levels(IDirect3DTexture9* t, const uint32_t* pixels, int w, int h, int levels) {
+  uint32_t* bufs[2] = {nullptr, nullptr};
+  const uint32_t* cur = pixels;
+  for (int level = 0; level < levels; level++) {
+    D3DLOCKED_RECT lr;
+    if (SUCCEEDED(t->LockRect((UINT)level, &lr, nullptr, 0))) {
+      for (int y = 0; y < h; y++)
+        memcpy((uint8_t*)lr.pBits + (size_t)y * (size_t)lr.Pitch, cur + (size_t)y * w, (size_t)w * 4);
+      t->UnlockRect((UINT)level);
+    }
+    if (level + 1 == levels) break;
+    uint32_t*& next = bufs[level & 1];
+    if (!next) next = (uint32_t*)mem_alloc((size_t)(w / 2) * (size_t)(h / 2) * 4);
+    if (!next) break;
+    tex_mip_down(cur, w, h, next);
+    cur = next;
+    w /= 2;
+    h /= 2;
+  }
+  mem_free(bufs[0]);
+  mem_free(bufs[1]);
+}
+
+#endif
+
+Texture* tex_add(const char* name, const uint32_t* pixels, int w, int h, int generated) {
+  Texture* t = (Texture*)mem_alloc(sizeof(Texture));
+  if (!t) return nullptr;
+  str_cpy(t->name, name ? name : "", sizeof t->name);
+  t->w = w;
+  t->h = h;
+  t->generated = generated;
+#if SK_ASSETS_DEVICE
+  if (g_dev && pixels && w > 0 && h > 0) {
+    int levels = tex_mip_levels(t->name, w, h);
+    IDirect3DTexture9* dt = nullptr;
+    g_d3dCalls++;
+    if (FAILED(g_dev->CreateTexture((UINT)w, (UINT)h, (UINT)levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &dt,
+                                    nullptr))) {
+      dt = nullptr;
+      levels = 1;
+      g_d3dCalls++;
+      if (FAILED(g_dev->CreateTexture((UINT)w, (UINT)h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &dt, nullptr)))
+        dt = nullptr;
+    }
+    if (dt) upload_levels(dt, pixels, w, h, levels);
+    t->tex = dt;
+  }
+#else
+  (void)pixels;
+#endif
+  t->next = g_textures;
+  g_textures = t;
+  return t;
+}
+
+// ---- lookup ----------------------------------------------------------------------------------------
+
+Texture* tex_procedural(const char* name) {
+  if (!name) name = "";
+  if (Texture* t = cache_find(name, 0)) return t;
+  char b[48];
+  base_name(name, b);
+  Texture* t = list_find(b);
+  if (!t) {
+    int w, h;
+    tex_gen_size(b, &w, &h);
+    uint32_t* px = (uint32_t*)mem_alloc((size_t)w * (size_t)h * 4);
+    if (px) tex_gen_fill(b, px, w, h);
+    t = tex_add(b, px, w, h, 1);
+    mem_free(px);
+  }
+  cache_store(name, 0, t);
+  return t;
+}
+
+Texture* tex_get(const char* name) {
+  if (!name || !name[0]) return tex_procedural("white");
+  if (Texture* t = cache_find(name, 1)) return t;
+  if (Texture* t = list_find(name)) {
+    cache_store(name, 1, t);
+    return t;
+  }
+  // A name whose path does not fit is treated as a missing file, never as a
+  // different (cut) one.
+  char path[300];
+  int size = 0;
+  uint8_t* data = nullptr;
+  if (fmt(path, sizeof path, "data\\textures\\%s", name) < (int)sizeof path)
+    data = (uint8_t*)file_read(path, &size);
+  if (!data && fmt(path, sizeof path, "data\\ui\\%s", name) < (int)sizeof path)
+    data = (uint8_t*)file_read(path, &size);
+  if (!data) return tex_procedural(name);
+  int w = 0, h = 0;
+  uint32_t* px = bmp_decode(data, (size_t)size, &w, &h);
+  mem_free(data);
+  if (!px) {
+    log_printf("texture %s: unsupported BMP", name);
+    return tex_procedural(name);
+  }
+  Texture* t = tex_add(name, px, w, h, 0);
+  mem_free(px);
+  log_printf("texture %s %dx%d", name, w, h);
+  return t;
+}
+
+void assets_init() {
+  tex_procedural("white");
+  tex_procedural("font");
+}
+
+void assets_release_gpu() {
+#if SK_ASSETS_DEVICE
+  for (Texture* t = g_textures; t; t = t->next)
+    if (t->tex) {
+      t->tex->Release();
+      t->tex = nullptr;
+    }
+#endif
+  for (Model* m = g_models; m; m = m->next) gpu_free(&m->gpu);
+}
+
+void assets_forget_all() {
+  g_textures = nullptr;
+  g_models = nullptr;
+  memset(g_texCache, 0, sizeof g_texCache);
+}
