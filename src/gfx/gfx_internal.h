@@ -73,5 +73,6 @@ extern int g_fxN;
 extern Texture* g_fxTex;
 extern int g_fxBlend;
 
-// Drops pending 2D and effect quads and their selections (device shut down).
+// Drops pending 2D and effect quads, their selections and the fetched
+// "white" and "font" records (device shut down).
 void layers_clear();

@@ -16,11 +16,14 @@ static Texture* white;  // "white", fetched on first use
 static Texture* f;      // "font", fetched on first use
 
 void layers_clear() {
+  white = nullptr;  // the next device asks the texture table again
+  f = nullptr;
   g_uiN = 0;
   g_uiTex = nullptr;
   g_fxN = 0;
   g_fxTex = nullptr;
   g_fxBlend = 0;
+  g_uiOX = g_uiOY = 0.0f;
 }
 
 // ---- 2D layer -------------------------------------------------------------------------------------
