@@ -13,10 +13,14 @@
 Texture* g_textures;
 
 // Entries 0..63 serve tex_procedural, 64..127 tex_get; keyed by the address
-// of the caller's name string and always confirmed by comparing names.
+// of the caller's name string and confirmed by comparing the name asked for
+// (ignoring case) with the one the entry was made for. An entry also
+// remembers which texture stood in for a missing or unusable file, so a name
+// asked for every frame costs no file access and logs its problem once.
 struct TexCacheEntry {
   const char* key;
   Texture* tex;
+  char name[48];
 };
 static TexCacheEntry g_texCache[128];
 
@@ -24,24 +28,52 @@ static TexCacheEntry* cache_slot(const char* name, int half) {
   return &g_texCache[half * 64 + (int)(((uintptr_t)name / 4) % 64)];
 }
 
-// Texture names are kept to 47 characters; compare a request the same way,
-// so a longer name still finds the texture it made.
-static int name_matches(const Texture* t, const char* name) {
-  char cut[48];
-  str_cpy(cut, name, sizeof cut);
-  return str_ieq(t->name, cut);
-}
-
 static Texture* cache_find(const char* name, int half) {
   TexCacheEntry* e = cache_slot(name, half);
-  if (e->key == name && e->tex && name_matches(e->tex, name)) return e->tex;
+  if (e->key == name && e->tex && str_ieq(e->name, name)) return e->tex;
   return nullptr;
 }
 
 static void cache_store(const char* name, int half, Texture* t) {
+  if (str_len(name) > 47) return;  // would not compare whole
   TexCacheEntry* e = cache_slot(name, half);
   e->key = name;
   e->tex = t;
+  str_cpy(e->name, name, sizeof e->name);
+}
+
+// Texture names are kept to 47 characters; compare a request the same way,
+// so a longer name still finds the texture it made.
+static int name_matches_cut(const char* have, const char* name) {
+  char cut[48];
+  str_cpy(cut, name, sizeof cut);
+  return str_ieq(have, cut);
+}
+
+static int name_matches(const Texture* t, const char* name) {
+  return name_matches_cut(t->name, name);
+}
+
+// Names whose file could not be used: the file is not read (nor its problem
+// logged) again, however often the name is asked for.
+struct BadFile {
+  char name[48];
+  BadFile* next;
+};
+static BadFile* g_badFiles;
+
+static int is_bad_file(const char* name) {
+  for (BadFile* b = g_badFiles; b; b = b->next)
+    if (name_matches_cut(b->name, name)) return 1;
+  return 0;
+}
+
+static void remember_bad_file(const char* name) {
+  BadFile* b = (BadFile*)mem_alloc(sizeof(BadFile));
+  if (!b) return;
+  str_cpy(b->name, name, sizeof b->name);
+  b->next = g_badFiles;
+  g_badFiles = b;
 }
 
 static Texture* list_find(const char* name) {
@@ -182,19 +214,28 @@ Texture* tex_get(const char* name) {
   char path[300];
   int size = 0;
   uint8_t* data = nullptr;
+  if (is_bad_file(name)) return tex_procedural(name);
   if (fmt(path, sizeof path, "data\\textures\\%s", name) < (int)sizeof path)
     data = (uint8_t*)file_read(path, &size);
   if (!data && fmt(path, sizeof path, "data\\ui\\%s", name) < (int)sizeof path)
     data = (uint8_t*)file_read(path, &size);
-  if (!data) return tex_procedural(name);
+  Texture* t;
+  if (!data) {
+    t = tex_procedural(name);
+    cache_store(name, 1, t);
+    return t;
+  }
   int w = 0, h = 0;
   uint32_t* px = bmp_decode(data, (size_t)size, &w, &h);
   mem_free(data);
   if (!px) {
     log_printf("texture %s: unsupported BMP", name);
-    return tex_procedural(name);
+    remember_bad_file(name);
+    t = tex_procedural(name);
+    cache_store(name, 1, t);
+    return t;
   }
-  Texture* t = tex_add(name, px, w, h, 0);
+  t = tex_add(name, px, w, h, 0);
   mem_free(px);
   log_printf("texture %s %dx%d", name, w, h);
   return t;
@@ -217,7 +258,19 @@ void assets_release_gpu() {
 }
 
 void assets_forget_all() {
-  g_textures = nullptr;
-  g_models = nullptr;
+  assets_release_gpu();
+  while (Texture* t = g_textures) {
+    g_textures = t->next;
+    mem_free(t);
+  }
+  while (Model* m = g_models) {
+    g_models = m->next;
+    mesh_free(&m->mesh);
+    mem_free(m);
+  }
+  while (BadFile* b = g_badFiles) {
+    g_badFiles = b->next;
+    mem_free(b);
+  }
   memset(g_texCache, 0, sizeof g_texCache);
 }
