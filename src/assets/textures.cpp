@@ -2,12 +2,7 @@
 // data\textures and data\ui, generated pictures, and device textures with
 // their box-filtered mip chains.
 #include "assets/assets_internal.h"
-#if __has_include("gfx/d3d.h") && (SK_WIN32 || __has_include("gfx/soft/d3d9.h"))
 #include "gfx/d3d.h"
-#define SK_ASSETS_DEVICE 1
-#else
-#define SK_ASSETS_DEVICE 0  // until the device headers are in the tree
-#endif
 #include "rt/rt.h"
 
 Texture* g_textures;
@@ -125,7 +120,6 @@ void tex_mip_down(const uint32_t* src, int w, int h, uint32_t* dst) {
     }
 }
 
-#if SK_ASSETS_DEVICE
 static void upload_levels(IDirect3DTexture9* t, const uint32_t* pixels, int w, int h, int levels) {
   uint32_t* bufs[2] = {nullptr, nullptr};
   const uint32_t* cur = pixels;
@@ -149,8 +143,6 @@ static void upload_levels(IDirect3DTexture9* t, const uint32_t* pixels, int w, i
   mem_free(bufs[1]);
 }
 
-#endif
-
 Texture* tex_add(const char* name, const uint32_t* pixels, int w, int h, int generated) {
   Texture* t = (Texture*)mem_alloc(sizeof(Texture));
   if (!t) return nullptr;
@@ -158,7 +150,6 @@ Texture* tex_add(const char* name, const uint32_t* pixels, int w, int h, int gen
   t->w = w;
   t->h = h;
   t->generated = generated;
-#if SK_ASSETS_DEVICE
   if (g_dev && pixels && w > 0 && h > 0) {
     int levels = tex_mip_levels(t->name, w, h);
     IDirect3DTexture9* dt = nullptr;
@@ -174,9 +165,6 @@ Texture* tex_add(const char* name, const uint32_t* pixels, int w, int h, int gen
     if (dt) upload_levels(dt, pixels, w, h, levels);
     t->tex = dt;
   }
-#else
-  (void)pixels;
-#endif
   t->next = g_textures;
   g_textures = t;
   return t;
@@ -247,13 +235,11 @@ void assets_init() {
 }
 
 void assets_release_gpu() {
-#if SK_ASSETS_DEVICE
   for (Texture* t = g_textures; t; t = t->next)
     if (t->tex) {
       t->tex->Release();
       t->tex = nullptr;
     }
-#endif
   for (Model* m = g_models; m; m = m->next) gpu_free(&m->gpu);
 }
 
