@@ -23,6 +23,16 @@ static int clamp255(int v) {
   return v < 0 ? 0 : v > 255 ? 255 : v;
 }
 
+uint32_t shade(uint32_t colour, int delta) {
+  uint32_t out = 0xFF000000u;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    int v = (int)((colour >> shift) & 255) + delta;
+    v = v < 0 ? 0 : v > 255 ? 255 : v;
+    out |= (uint32_t)v << shift;
+  }
+  return out;
+}
+
 static int starts_with(const char* s, const char* prefix) {
   while (*prefix)
     if (*s++ != *prefix++) return 0;

@@ -85,16 +85,6 @@ void base_name(const char* name, char out[48]) {
     if (*p >= 'A' && *p <= 'Z') *p = (char)(*p + 32);
 }
 
-uint32_t shade(uint32_t colour, int delta) {
-  uint32_t out = 0xFF000000u;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    int v = (int)((colour >> shift) & 255) + delta;
-    v = v < 0 ? 0 : v > 255 ? 255 : v;
-    out |= (uint32_t)v << shift;
-  }
-  return out;
-}
-
 // ---- mip chain ----------------------------------------------------------------------------------
 
 int tex_mip_levels(const char* name, int w, int h) {

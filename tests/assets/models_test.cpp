@@ -314,4 +314,21 @@ TEST_F(Models, TryFindsOnlyFileModels) {
   EXPECT_EQ(l.find("broken: bad SKM"), l.rfind("broken: bad SKM"));
 }
 
+TEST_F(Models, ExampleCrateFromTheRepositoryLoads) {
+  put_model("crate.skm", slurp(std::string(SK_REPO_DATA) + "/models/crate.skm"));
+  mkdirs("data/textures");
+  spit("data/textures/crate.bmp", slurp(std::string(SK_REPO_DATA) + "/textures/crate.bmp"));
+  Model* crate = model_get("crate");
+  EXPECT_EQ(crate->generated, 0);
+  EXPECT_EQ(crate->mesh.nverts, 24);
+  EXPECT_EQ(crate->mesh.nindices, 36);
+  EXPECT_EQ(crate->tex->generated, 0);
+  EXPECT_EQ(crate->tex->w, 32);
+  EXPECT_FLOAT_EQ(crate->min[1], 0.0f);
+  EXPECT_FLOAT_EQ(crate->max[1], 1.2f);
+  EXPECT_FLOAT_EQ(crate->max[0], 0.6f);
+  expect_faces_match_normals(crate->mesh, "crate");
+  EXPECT_EQ(log(), "texture crate.bmp 32x32\r\nmodel crate: 24 verts 12 tris\r\n");
+}
+
 }  // namespace
