@@ -1,0 +1,264 @@
+// Scenes about which pixels a primitive covers: fill rule and pixel centres,
+// shared edges, culling, strips, depth, clipping, clears and viewports.
+#include "cf_scenes.h"
+
+// Rectangles whose edges sweep across pixel centres in fine steps. Rows
+// 0-63: one-pixel-high bars, left edge at 4 + o, right edge at 12 + o;
+// columns 32-95: one-pixel-wide bars, top edge at 4 + o, bottom at 12 + o.
+// o runs over [-1/2, 1/2) in steps of 1/32 (bars 0-31) and over
+// [-1/32, 1/32) in steps of 1/512 (bars 32-63).
+float cf_fill_offset(int i) { return i < 32 ? (float)(i - 16) / 32.0f : (float)(i - 48) / 512.0f; }
+
+static void fill_edges(CfCtx* c) {
+  for (int i = 0; i < 64; i++) {
+    float o = cf_fill_offset(i);
+    float y = (float)i;
+    cf_quad2d(c, 4 + o, y - 0.5f, 12 + o, y + 0.5f, 0xFFFFFFFFu);
+    float x = (float)(32 + i);
+    cf_quad2d(c, x - 0.5f, 4 + o, x + 0.5f, 12 + o, 0xFFFFFFFFu);
+  }
+}
+
+// Triangles that share edges, drawn additively at a quarter intensity: a
+// pixel drawn twice shows 0x80, a gap shows the black background.
+static void shared_edges(CfCtx* c) {
+  cf_blend(c, 2);
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  const uint32_t q = 0xFF404040u;
+  // A quad split along its diagonal, corners off the pixel grid.
+  cf_tri2d(c, 2.3f, 2.7f, 29.6f, 3.1f, 27.2f, 21.9f, q, q, q);
+  cf_tri2d(c, 2.3f, 2.7f, 27.2f, 21.9f, 3.8f, 19.4f, q, q, q);
+  // A fan of eight triangles round a centre, edges at many slopes.
+  const float cx = 46.37f, cy = 13.61f;
+  const float rim[9][2] = {{58.1f, 13.2f}, {55.4f, 22.9f}, {46.9f, 25.7f}, {37.2f, 23.3f}, {34.6f, 14.1f},
+                           {37.8f, 4.4f},  {46.1f, 1.6f},  {55.8f, 4.9f},  {58.1f, 13.2f}};
+  for (int i = 0; i < 8; i++)
+    cf_tri2d(c, cx, cy, rim[i][0], rim[i][1], rim[i + 1][0], rim[i + 1][1], q, q, q);
+  // Edges through pixel centres: integer corners, both windings.
+  cf_tri2d(c, 4, 26, 28, 26, 28, 46, q, q, q);
+  cf_tri2d(c, 4, 26, 4, 46, 28, 46, q, q, q);
+  // A strip of thin slivers sharing long edges.
+  for (int i = 0; i < 6; i++) {
+    float x0 = 34.0f + (float)i * 4.25f;
+    cf_tri2d(c, x0, 28.0f, x0 + 4.25f, 28.0f, x0 + 1.5f, 46.5f, q, q, q);
+    cf_tri2d(c, x0 + 4.25f, 28.0f, x0 + 5.75f, 46.5f, x0 + 1.5f, 46.5f, q, q, q);
+  }
+}
+
+// Both windings under D3DCULL_CCW and D3DCULL_NONE, in screen space and
+// through a perspective transform (also mirrored), and zero-area triangles.
+static void culling(CfCtx* c) {
+  const uint32_t red = 0xFFFF3020u, green = 0xFF20E040u;
+  for (int mode = 0; mode < 2; mode++) {
+    cf_rs(c, D3DRS_CULLMODE, mode ? D3DCULL_NONE : D3DCULL_CCW);
+    float y = 2.0f + 15.0f * (float)mode;
+    // clockwise on screen (y down): drawn under CCW culling
+    cf_tri2d(c, 2, y, 14, y, 2, y + 12, green, green, green);
+    // counter-clockwise on screen: culled by D3DCULL_CCW
+    cf_tri2d(c, 18, y, 18, y + 12, 30, y, red, red, red);
+    // zero area: never drawn
+    cf_tri2d(c, 34, y, 40, y + 6, 46, y + 12, red, red, red);
+    cf_tri2d(c, 50, y, 50, y, 60, y + 10, red, red, red);
+  }
+  // 3D: the same winding rule applies after projection, whatever the world
+  // matrix does; a mirroring world flips the on-screen order.
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_CCW);
+  cf_set_transform(c, 2, cf_persp(2.0f, (float)c->w / (float)c->h, 1.0f, 50.0f));
+  cf_set_transform(c, 1, cf_identity());
+  CfV142 tri[3] = {{-1, 0, 10, green, 0, 0}, {0, 1.5f, 10, green, 0, 0}, {1, 0, 10, green, 0, 0}};
+  float xs[4] = {-7.0f, -2.5f, 2.5f, 7.0f};
+  for (int i = 0; i < 4; i++) {
+    CfMat w = cf_translate(xs[i], -3.5f, 0);
+    if (i & 1) w = cf_mul(cf_scale(-1, 1, 1), w);  // mirrored: on-screen winding flips
+    if (i >= 2) {                                   // reversed vertex order
+      CfV142 t = tri[0];
+      tri[0] = tri[2];
+      tri[2] = t;
+    }
+    for (int k = 0; k < 3; k++) tri[k].c = ((i == 0) || (i == 3)) ? green : red;
+    cf_set_transform(c, 0, w);
+    cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, tri, sizeof tri[0]);
+    if (i >= 2) {
+      CfV142 t = tri[0];
+      tri[0] = tri[2];
+      tri[2] = t;
+    }
+  }
+}
+
+// Triangle strips: every other triangle has its order flipped, so a strip
+// of consistently wound quads is wholly drawn or wholly culled.
+static void strips(CfCtx* c) {
+  const uint32_t cols[8] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u,
+                            0xFFFF00FFu, 0xFF00FFFFu, 0xFFFFFFFFu, 0xFF808080u};
+  CfV144 v[8];
+  for (int i = 0; i < 8; i++) {
+    v[i].x = 3.3f + (float)(i / 2) * 8.4f;
+    v[i].y = (i & 1) ? 2.2f : 13.7f;
+    v[i].z = 0;
+    v[i].rhw = 1;
+    v[i].c = cols[i];
+    v[i].u = v[i].v = 0;
+  }
+  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 6, v, sizeof v[0]);  // clockwise first triangle: all drawn
+  for (int i = 0; i < 8; i++) {
+    v[i].y = (i & 1) ? 29.6f : 18.2f;  // mirrored vertically: all culled ...
+  }
+  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 6, v, sizeof v[0]);
+  for (int i = 0; i < 8; i++) v[i].x += 34.0f;  // ... unless culling is off
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 6, v, sizeof v[0]);
+}
+
+// Depth order: LESSEQUAL with writes, equal depths, writes off, test off,
+// and two interpenetrating planes in perspective.
+static void depth_order(CfCtx* c) {
+  cf_quad2d(c, 2, 2, 22, 14, 0xFF0000FFu, 0, 0, 1, 1, 0.8f);   // far, first
+  cf_quad2d(c, 8, 5, 28, 17, 0xFF00FF00u, 0, 0, 1, 1, 0.2f);   // near
+  cf_quad2d(c, 14, 8, 34, 20, 0xFFFF0000u, 0, 0, 1, 1, 0.5f);  // middle: hidden under the near one
+  cf_quad2d(c, 2, 22, 16, 30, 0xFFFFFF00u, 0, 0, 1, 1, 0.5f);
+  cf_quad2d(c, 9, 24, 23, 31, 0xFF00FFFFu, 0, 0, 1, 1, 0.5f);  // equal depth passes LESSEQUAL
+  cf_rs(c, D3DRS_ZWRITEENABLE, 0);
+  cf_quad2d(c, 36, 2, 50, 14, 0xFFFF00FFu, 0, 0, 1, 1, 0.3f);  // drawn, but leaves depth at 1.0
+  cf_rs(c, D3DRS_ZWRITEENABLE, 1);
+  cf_quad2d(c, 42, 6, 60, 18, 0xFFFFFFFFu, 0, 0, 1, 1, 0.6f);  // so this covers it
+  cf_rs(c, D3DRS_ZENABLE, 0);
+  cf_quad2d(c, 26, 22, 40, 30, 0xFF808080u, 0, 0, 1, 1, 0.9f);  // no test: on top of everything
+  cf_rs(c, D3DRS_ZENABLE, 1);
+  // Interpenetrating planes: the crossing line depends on depth interpolation.
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_set_transform(c, 2, cf_persp(2.0f, (float)c->w / (float)c->h, 1.0f, 40.0f));
+  const uint32_t o = 0xFFFF8000u, b = 0xFF0080FFu;
+  CfV142 pa[6] = {{3, -2, 6, o, 0, 0},  {14, -2, 14, o, 0, 0}, {3, 0, 6, o, 0, 0},
+                  {14, -2, 14, o, 0, 0}, {14, 0, 14, o, 0, 0},  {3, 0, 6, o, 0, 0}};
+  CfV142 pb[6] = {{6, -2, 12, b, 0, 0}, {7, -2, 7, b, 0, 0}, {6, 0, 12, b, 0, 0},
+                  {7, -2, 7, b, 0, 0},  {7, 0, 7, b, 0, 0},  {6, 0, 12, b, 0, 0}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, pa, sizeof pa[0]);
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, pb, sizeof pb[0]);
+}
+
+// Depth quantisation: a reference quad at z = (k + f) / (2^n - 1), then a
+// test quad at z + t steps; the test quad shows where it is not deeper after
+// quantisation. Columns t = 0..31 in eighths of a step, rows f.
+static void depth_quant(CfCtx* c, double steps, double k) {
+  for (int row = 0; row < 8; row++) {
+    double f = (double)row / 8.0;
+    for (int t = 0; t < 32; t++) {
+      float x = (float)(t * 2) - 0.5f, y = (float)(row * 4) - 0.5f;
+      float zr = (float)((k + f) / steps);
+      float zt = (float)((k + f + (double)t / 8.0) / steps);
+      cf_quad2d(c, x, y, x + 2, y + 4, 0xFF0000FFu, 0, 0, 1, 1, zr);
+      cf_quad2d(c, x, y, x + 2, y + 4, 0xFFFFFF00u, 0, 0, 1, 1, zt);
+    }
+  }
+}
+static void depth_d24(CfCtx* c) { depth_quant(c, 16777215.0, 1677721.0); }
+static void depth_d16(CfCtx* c) { depth_quant(c, 65535.0, 29127.0); }
+
+// Clear inside a viewport (target, depth, or both), geometry mapped into a
+// smaller viewport, and screen-space quads crossing a viewport's edge.
+static void clear_viewport(CfCtx* c) {
+  cf_viewport(c, 6, 4, 20, 14);
+  c->dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFC04000u, 0.0f, 0);
+  cf_viewport(c, 36, 4, 22, 14);
+  c->dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.25f, 0);
+  cf_viewport(c, 0, 0, c->w, c->h);
+  cf_quad2d(c, -0.5f, -0.5f, (float)c->w - 0.5f, 21.5f, 0xFF3060FFu, 0, 0, 1, 1, 0.5f);  // not over the cleared depths
+  // A clip-space quad larger than the view volume fills exactly its viewport.
+  cf_viewport(c, 5, 26, 24, 12);
+  CfV142 q[6] = {{-1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0}, {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},
+                 {1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0},  {1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0},
+                 {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},  {1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0}};
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, q, sizeof q[0]);
+  cf_viewport(c, 36, 26, 22, 12);
+  c->dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020u, 1.0f, 0);
+  cf_quad2d(c, 33.5f, 29.5f, 62.5f, 34.5f, 0xFFFFFF00u);  // wider than the viewport
+}
+
+// Perspective triangles crossing the near plane (one vertex behind the
+// eye) and the far plane, textured and coloured, plus one far outside the
+// screen on both sides.
+static void near_far_clip(CfCtx* c) {
+  IDirect3DTexture9* t = cf_texture(c, 8, 8, 1, cf_texel_checker);
+  cf_bind(c, t);
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_set_transform(c, 2, cf_persp(1.5f, (float)c->w / (float)c->h, 1.0f, 60.0f));
+  CfV142 floor[3] = {{-10, -2, 6, 0xFFFF4040u, 0, 0}, {10, -2, 6, 0xFF40FF40u, 4, 0}, {0, -2, -6, 0xFF4040FFu, 2, 3}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, floor, sizeof floor[0]);
+  CfV142 ceil[3] = {{-60, 4, 40, 0xFFFFFF40u, 0, 0}, {60, 4, 40, 0xFF40FFFFu, 6, 0}, {0, 4, 90, 0xFFFF40FFu, 3, 4}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, ceil, sizeof ceil[0]);
+  // Huge but in front: must still draw exactly its visible part.
+  CfV142 wall[3] = {{-4000, -1.5f, 30, 0xFFFFFFFFu, 0, 0}, {4000, -1.5f, 30, 0xFF000000u, 0, 0},
+                    {0, 1.0f, 30, 0xFF808080u, 0, 1}};
+  cf_bind(c, c->white);
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, wall, sizeof wall[0]);
+}
+
+// Vertex colours across big triangles: interpolation and its rounding,
+// screen space and in perspective.
+static void gouraud(CfCtx* c) {
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_tri2d(c, 0.5f, 0.5f, 40.5f, 0.5f, 0.5f, 30.5f, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu);
+  cf_tri2d(c, 40.5f, 0.5f, 40.5f, 30.5f, 0.5f, 30.5f, 0xFF000000u, 0xFFFFFFFFu, 0xFF0000FFu);
+  cf_set_transform(c, 2, cf_persp(1.2f, (float)c->w / (float)c->h, 1.0f, 60.0f));
+  CfV142 q[6] = {{-1, -2, 3, 0xFFFFFFFFu, 0, 0}, {1, -2, 3, 0xFFFFFFFFu, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0},
+                 {1, -2, 3, 0xFFFFFFFFu, 0, 0},  {1, -2, 30, 0xFF000000u, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0}};
+  CfMat w = cf_translate(2.2f, 0, 0);
+  cf_set_transform(c, 0, w);
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, q, sizeof q[0]);
+}
+
+// Indexed drawing from managed buffers (the game's 0x152 meshes), and the
+// same through DrawIndexedPrimitiveUP.
+static void indexed(CfCtx* c) {
+  CfV152 v[25];
+  for (int j = 0; j < 5; j++)
+    for (int i = 0; i < 5; i++) {
+      CfV152& p = v[j * 5 + i];
+      p.x = -1.0f + 0.5f * (float)i + 0.05f * (float)j;
+      p.y = 1.0f - 0.5f * (float)j;
+      p.z = 0.5f;
+      p.nx = p.ny = 0;
+      p.nz = -1;
+      p.c = 0xFF000000u | (uint32_t)(i * 60) << 16 | (uint32_t)(j * 60) << 8 | 0x80u;
+      p.u = (float)i * 0.5f;
+      p.v = (float)j * 0.5f;
+    }
+  uint16_t idx[96];
+  int n = 0;
+  for (int j = 0; j < 4; j++)
+    for (int i = 0; i < 4; i++) {
+      uint16_t a = (uint16_t)(j * 5 + i), b = (uint16_t)(a + 1), d = (uint16_t)(a + 5), e = (uint16_t)(a + 6);
+      if ((i + j) % 3 == 2) continue;  // holes show the index order matters
+      idx[n++] = a, idx[n++] = b, idx[n++] = e;
+      idx[n++] = a, idx[n++] = e, idx[n++] = d;
+    }
+  IDirect3DTexture9* t = cf_texture(c, 4, 4, 1, cf_texel_checker);
+  IDirect3DVertexBuffer9* vb = cf_vbuffer(c, v, sizeof v, CF_FVF152);
+  IDirect3DIndexBuffer9* ib = cf_ibuffer(c, idx, n);
+  if (!vb || !ib) return;
+  cf_bind(c, t);
+  cf_set_transform(c, 0, cf_mul(cf_scale(0.45f, 0.9f, 1), cf_translate(-0.5f, 0, 0)));
+  c->dev->SetFVF(CF_FVF152);
+  c->dev->SetStreamSource(0, vb, 0, sizeof(CfV152));
+  c->dev->SetIndices(ib);
+  c->dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 25, 0, (UINT)(n / 3));
+  cf_set_transform(c, 0, cf_mul(cf_scale(0.45f, 0.9f, 1), cf_translate(0.5f, 0, 0)));
+  c->dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 25, (UINT)(n / 3), idx, D3DFMT_INDEX16, v, sizeof v[0]);
+}
+
+const CfScene g_cfRasterScenes[] = {
+    {"fill_edges", 96, 64, 0, 0xFF000000u, fill_edges, 0, 0, "bar edges swept across pixel centres"},
+    {"shared_edges", 64, 48, 0, 0xFF000000u, shared_edges, 0, 0, "triangles sharing edges: no gap, no pixel twice"},
+    {"culling", 64, 40, 0, 0xFF101010u, culling, 0, 0, "both windings, culled and not, zero area, mirrored"},
+    {"strips", 64, 32, 0, 0xFF101010u, strips, 2, 4, "triangle strips and their alternating winding"},
+    {"depth_order", 96, 40, 0, 0xFF101010u, depth_order, 0, 6, "LESSEQUAL, equal depth, writes off, test off"},
+    {"depth_d24", 64, 32, 0, 0xFF000000u, depth_d24, 0, 0, "D24X8 depth quantisation"},
+    {"depth_d16", 64, 32, 1, 0xFF000000u, depth_d16, 0, 0, "D16 depth quantisation"},
+    {"clear_viewport", 64, 40, 0, 0xFF101010u, clear_viewport, 0, 0, "Clear inside viewports, viewport mapping"},
+    {"near_far_clip", 64, 48, 0, 0xFF101010u, near_far_clip, 3, 12, "near and far plane clipping, huge triangles"},
+    {"gouraud", 64, 32, 0, 0xFF101010u, gouraud, 2, 8, "colour interpolation, screen space and perspective"},
+    {"indexed", 64, 32, 0, 0xFF101010u, indexed, 2, 6, "DrawIndexedPrimitive from managed buffers, and UP"},
+};
+const int g_cfRasterSceneCount = sizeof g_cfRasterScenes / sizeof g_cfRasterScenes[0];

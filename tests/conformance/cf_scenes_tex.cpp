@@ -1,0 +1,218 @@
+// Scenes about texturing: point sampling at texel edges, mip selection,
+// address modes, and the 2D layer's rectangles, images and glyphs.
+#include <math.h>
+
+#include "cf_scenes.h"
+
+// Point sampling at texel edges. Rows 0-63: a one-pixel-high bar 16 pixels
+// wide over the 16 texels of row 0 of a 16x16 texture, shifted by
+// cf_point_offset(row) texels; columns 24-87: the same down column 0.
+float cf_point_offset(int row) {
+  return row < 32 ? (float)(row - 16) / 32.0f : -0.5f + (float)(row - 48) / 512.0f;
+}
+
+static void point_edges(CfCtx* c) {
+  IDirect3DTexture9* t = cf_texture(c, 16, 16, 1, cf_texel_index);
+  cf_bind(c, t);
+  const float tv = 0.5f / 16.0f;
+  for (int r = 0; r < 64; r++) {
+    float o = cf_point_offset(r) / 16.0f;
+    float y = (float)r;
+    cf_quad2d(c, -0.5f, y - 0.5f, 15.5f, y + 0.5f, 0xFFFFFFFFu, o, tv, 1.0f + o, tv);
+    float x = (float)(24 + r);
+    CfV144 v[6] = {{x - 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},        {x + 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},
+                   {x - 0.5f, 15.5f, 0, 1, 0xFFFFFFFFu, tv, 1.0f + o}, {x + 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},
+                   {x + 0.5f, 15.5f, 0, 1, 0xFFFFFFFFu, tv, 1.0f + o}, {x - 0.5f, 15.5f, 0, 1, 0xFFFFFFFFu, tv, 1.0f + o}};
+    cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+  }
+}
+
+// Mip selection: 4x4-pixel cells, each with a constant texel footprint over
+// a 64x64 texture whose levels are solid colours (cf_level_colour).
+//  rows 0-3: isotropic footprints round 1, sqrt 2, 2 and 2 sqrt 2
+//  row 4: 2^(k/4 - 1); rows 5, 6: only u, only v stretched by 2^(k/4);
+//  row 7: a 45-degree rotated mapping of footprint 2^(k/4 - 1)
+static float pow2_quarter(int k) {  // 2^(k/4) by repeated multiplication: no libm
+  float f = 1;
+  for (int i = 0; i < k; i++) f *= 1.18920712f;
+  return f;
+}
+
+float cf_mip_footprint(int row, int col) {
+  float k = (float)col;
+  switch (row) {
+    case 0: return 0.90f + 0.01f * k;
+    case 1: return 1.36f + 0.005f * k;
+    case 2: return 1.95f + 0.01f * k;
+    case 3: return 2.76f + 0.01f * k;
+    case 4: case 7: return 0.5f * pow2_quarter(col);
+    default: return pow2_quarter(col);
+  }
+}
+
+static void mip_select(CfCtx* c) {
+  IDirect3DTexture9* t = cf_texture(c, 64, 64, 7, cf_texel_level);
+  cf_bind(c, t);
+  for (int row = 0; row < 8; row++)
+    for (int col = 0; col < 16; col++) {
+      float f = cf_mip_footprint(row, col);
+      float x0 = (float)(col * 4) - 0.5f, y0 = (float)(row * 4) - 0.5f, x1 = x0 + 4, y1 = y0 + 4;
+      float su = (row == 6) ? 1 : f, sv = (row == 5) ? 1 : f;
+      float du = 4.0f * su / 64.0f, dv = 4.0f * sv / 64.0f;
+      if (row == 7) {
+        float a = 4.0f * f / (64.0f * 1.41421356f);
+        CfV144 v[6] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},  {x1, y0, 0, 1, 0xFFFFFFFFu, a, a},
+                       {x0, y1, 0, 1, 0xFFFFFFFFu, -a, a}, {x1, y0, 0, 1, 0xFFFFFFFFu, a, a},
+                       {x1, y1, 0, 1, 0xFFFFFFFFu, 0, 2 * a}, {x0, y1, 0, 1, 0xFFFFFFFFu, -a, a}};
+        cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+      } else {
+        cf_quad2d(c, x0, y0, x1, y1, 0xFFFFFFFFu, 0, 0, du, dv);
+      }
+    }
+}
+
+// A textured, mip-mapped floor in perspective: level changes along the
+// depth, perspective-correct texture coordinates.
+static void persp_mip(CfCtx* c) {
+  IDirect3DTexture9* t = cf_texture(c, 64, 64, 7, cf_texel_checker);
+  cf_bind(c, t);
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_set_transform(c, 2, cf_persp(1.0f, (float)c->w / (float)c->h, 0.5f, 100.0f));
+  cf_set_transform(c, 1, cf_look_at(0.3f, 1.2f, 0, 0.3f, 0.4f, 4));
+  const uint32_t w = 0xFFFFFFFFu;
+  CfV142 v[6] = {{-4, 0, 0.5f, w, 0, 0}, {4, 0, 0.5f, w, 8, 0}, {-4, 0, 40, w, 0, 40},
+                 {4, 0, 0.5f, w, 8, 0},  {4, 0, 40, w, 8, 40}, {-4, 0, 40, w, 0, 40}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+}
+
+// WRAP and CLAMP: three quads with texture coordinates -1..2 over a 4x4
+// texture, two pixels per texel: (wrap, wrap), (clamp, clamp), (clamp, wrap).
+static void address_modes(CfCtx* c) {
+  IDirect3DTexture9* t = cf_texture(c, 4, 4, 1, cf_texel_index);
+  cf_bind(c, t);
+  const uint32_t modes[3][2] = {{D3DTADDRESS_WRAP, D3DTADDRESS_WRAP},
+                                {D3DTADDRESS_CLAMP, D3DTADDRESS_CLAMP},
+                                {D3DTADDRESS_CLAMP, D3DTADDRESS_WRAP}};
+  for (int i = 0; i < 3; i++) {
+    cf_samp(c, 0, D3DSAMP_ADDRESSU, modes[i][0]);
+    cf_samp(c, 0, D3DSAMP_ADDRESSV, modes[i][1]);
+    float x = (float)(i * 26) - 0.5f;
+    cf_quad2d(c, x, -0.5f, x + 24, 23.5f, 0xFFFFFFFFu, -1, -1, 2, 2);
+  }
+}
+
+// ---- the 2D layer --------------------------------------------------------------------------
+
+void cf_ui_states(CfCtx* c) {
+  cf_rs(c, D3DRS_ZENABLE, 0);
+  cf_rs(c, D3DRS_LIGHTING, 0);
+  cf_rs(c, D3DRS_FOGENABLE, 0);
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_tint(c, 0xFFFFFFFFu);
+  cf_blend(c, 1);
+}
+
+void cf_ui_quad(CfCtx* c, IDirect3DTexture9* t, uint32_t colour, float x0, float y0, float x1, float y1, float u0,
+                    float v0, float u1, float v1) {
+  cf_bind(c, t);
+  cf_quad2d(c, x0 - 0.5f, y0 - 0.5f, x1 - 0.5f, y1 - 0.5f, colour, u0, v0, u1, v1);
+}
+
+void cf_ui_rect(CfCtx* c, float x, float y, float w, float h, uint32_t colour) {
+  cf_ui_quad(c, c->white, colour, x, y, x + w, y + h, 0, 0, 1, 1);
+}
+
+void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour) {
+  float dx = x1 - x0, dy = y1 - y0;
+  int n = (int)fmaxf(fabsf(dx), fabsf(dy));
+  if (n < 1) n = 1;
+  for (int i = 0; i <= n; i++) {
+    float t = (float)i / (float)n;
+    cf_ui_rect(c, floorf(x0 + dx * t), floorf(y0 + dy * t), 1, 1, colour);
+  }
+}
+
+// Glyph patterns of a made-up 5x7 font in a 128x64 atlas of 8x8 cells.
+uint32_t cf_texel_font(int, int x, int y, int, int) {
+  int col = x / 8, row = y / 8, px = x % 8, py = y % 8;
+  if (px > 4 || py > 6) return 0x00FFFFFFu;
+  uint32_t code = (uint32_t)((row + 2) * 16 + col);
+  uint32_t h = (code * 2654435761u) ^ ((uint32_t)(py * 5 + px) * 40503u);
+  h ^= h >> 13;
+  h *= 0x5bd1e995u;
+  h ^= h >> 15;
+  return (h & 3u) ? 0xFFFFFFFFu : 0x00FFFFFFu;
+}
+
+static void text_raw(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint32_t colour, const char* t) {
+  float pen = x;
+  for (; *t; t++) {
+    unsigned ch = (unsigned char)*t;
+    if (ch == 10) {
+      pen = x;
+      y += 9 * s;
+      continue;
+    }
+    if (ch == ' ') {
+      pen += 6 * s;
+      continue;
+    }
+    if (ch >= 'a' && ch <= 'z') ch -= 32;
+    if (ch < 32 || ch > 127) ch = '?';
+    float u0 = (float)(ch % 16) * 8 / 128, v0 = (float)(ch / 16 - 2) * 8 / 64;
+    cf_ui_quad(c, font, colour, pen, y, pen + 6 * s, y + 8 * s, u0, v0, u0 + 6.0f / 128, v0 + 8.0f / 64);
+    pen += 6 * s;
+  }
+}
+
+void cf_text(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint32_t colour, const char* t) {
+  float d = s >= 2 ? 2.0f : 1.0f;
+  text_raw(c, font, x + d, y + d, s, (colour & 0xFF000000u) | 0x101018u, t);
+  text_raw(c, font, x, y, s, colour, t);
+}
+
+IDirect3DTexture9* cf_font(CfCtx* c) { return cf_texture(c, 128, 64, 1, cf_texel_font); }
+
+static void ui_rects(CfCtx* c) {
+  cf_ui_states(c);
+  cf_ui_rect(c, 2, 2, 1, 1, 0xFFFFFFFFu);
+  cf_ui_rect(c, 4, 2, 2, 1, 0xFFFFFFFFu);
+  cf_ui_rect(c, 7, 2, 3, 3, 0xFFFFFFFFu);
+  // adjacent half-transparent rectangles: no overlap, no gap
+  cf_ui_rect(c, 2, 8, 5, 5, 0x80FF0000u);
+  cf_ui_rect(c, 7, 8, 5, 5, 0x8000FF00u);
+  cf_ui_rect(c, 2, 13, 10, 3, 0x800000FFu);
+  cf_ui_rect(c, 1, 7, 12, 10, 0x40FFFFFFu);  // over all three
+  // off the pixel grid
+  cf_ui_rect(c, 16.5f, 2.5f, 4, 4, 0xFFFFFF00u);
+  cf_ui_rect(c, 22.25f, 2.75f, 4, 4, 0xFF00FFFFu);
+  cf_ui_rect(c, 28.75f, 2.25f, 3.5f, 4.5f, 0xFFFF00FFu);
+  // lines of 1x1 rectangles
+  cf_ui_line(c, 0, 20, 3, 21, 0xFFFFFFFFu);
+  cf_ui_line(c, 16, 20, 60, 30, 0xFFFFC000u);
+  cf_ui_line(c, 40, 44, 46, 12, 0xFF40C0FFu);
+  // a whole texture stretched over 2x its size, and part of one
+  IDirect3DTexture9* t = cf_texture(c, 8, 8, 1, cf_texel_index);
+  cf_ui_quad(c, t, 0xFFFFFFFFu, 2, 24, 18, 40, 0, 0, 1, 1);
+  cf_ui_quad(c, t, 0xC0FFFFFFu, 20, 32, 32, 44, 0.25f, 0.25f, 0.75f, 0.75f);
+}
+
+static void glyphs(CfCtx* c) {
+  cf_ui_states(c);
+  IDirect3DTexture9* f = cf_font(c);
+  cf_ui_rect(c, 0, 0, (float)c->w, 14, 0xFF3050A0u);
+  cf_text(c, f, 2, 3, 1, 0xFFFFFFFFu, "Skidline 0123 lap 3/3 ~!?");
+  cf_text(c, f, 2, 15, 2, 0xFFFFE040u, "P1 42.5s");
+  cf_text(c, f, 2, 34, 3, 0xC0FF8080u, "GO\xc8");
+  cf_text(c, f, 70, 34, 1.5f, 0xFFFFFFFFu, "mid\nscale");
+}
+
+const CfScene g_cfTexScenes[] = {
+    {"point_edges", 88, 64, 0, 0xFF000000u, point_edges, 0, 0, "point sampling exactly at texel edges"},
+    {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
+    {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 2, 30, "mip levels and texture on a receding floor"},
+    {"address_modes", 80, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP"},
+    {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 1, 0, "2D rectangles, lines and images at pixel positions"},
+    {"glyphs", 128, 64, 0, 0xFF202830u, glyphs, 1, 0, "text quads from a font atlas, with shadows"},
+};
+const int g_cfTexSceneCount = sizeof g_cfTexScenes / sizeof g_cfTexScenes[0];

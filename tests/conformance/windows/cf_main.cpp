@@ -1,0 +1,107 @@
+// The conformance scenes on the real Direct3D 9: creates a window and a
+// device the way the game does, renders every scene (or those named after
+// the folder) and writes each picture as <folder>/<scene>.bmp.
+//   cf_wine.exe FOLDER [SCENE...]
+// Prints one line per scene; exit code 0 when every scene was written.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "cf_image.h"
+#include "cf_scene.h"
+
+typedef IDirect3D9*(WINAPI* Create9Fn)(UINT);
+
+static LRESULT CALLBACK wnd_proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+static HWND make_window() {
+  WNDCLASSA wc;
+  memset(&wc, 0, sizeof wc);
+  wc.lpfnWndProc = wnd_proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "cf_conformance";
+  RegisterClassA(&wc);
+  RECT r = {0, 0, 64, 64};
+  DWORD style = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  AdjustWindowRect(&r, style, FALSE);
+  return CreateWindowExA(0, "cf_conformance", "conformance", style, 40, 40, r.right - r.left, r.bottom - r.top,
+                         nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+int main(int argc, char** argv) {
+  unsigned short cw = 0x027F;  // as every thread of the game does
+  __asm__ volatile("fldcw %0" : : "m"(cw));
+  if (argc < 2) {
+    fprintf(stderr, "usage: %s FOLDER [SCENE...]\n", argv[0]);
+    return 2;
+  }
+  const char* dir = argv[1];
+  CreateDirectoryA(dir, nullptr);
+  HWND hwnd = make_window();
+  if (!hwnd) {
+    fprintf(stderr, "no window\n");
+    return 1;
+  }
+  HMODULE lib = LoadLibraryA("d3d9.dll");
+  Create9Fn create = lib ? (Create9Fn)(void*)GetProcAddress(lib, "Direct3DCreate9") : nullptr;
+  IDirect3D9* d3d = create ? create(D3D_SDK_VERSION) : nullptr;
+  if (!d3d) {
+    fprintf(stderr, "no Direct3D 9\n");
+    return 1;
+  }
+  D3DPRESENT_PARAMETERS pp;
+  memset(&pp, 0, sizeof pp);
+  pp.BackBufferWidth = 64;
+  pp.BackBufferHeight = 64;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.BackBufferCount = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.hDeviceWindow = hwnd;
+  pp.Windowed = TRUE;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  IDirect3DDevice9* dev = nullptr;
+  DWORD flags = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
+  HRESULT hr = d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, flags, &pp, &dev);
+  if (FAILED(hr)) {
+    flags = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
+    hr = d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, flags, &pp, &dev);
+  }
+  if (FAILED(hr) || !dev) {
+    fprintf(stderr, "CreateDevice failed %08lx\n", (unsigned long)hr);
+    return 1;
+  }
+  D3DADAPTER_IDENTIFIER9 id;
+  if (SUCCEEDED(d3d->GetAdapterIdentifier(0, 0, &id))) printf("adapter: %s (%s)\n", id.Description, id.Driver);
+  printf("device: flags 0x%lx\n", (unsigned long)flags);
+
+  int failures = 0, done = 0;
+  for (int i = 0; i < cf_scene_count(); i++) {
+    const CfScene* s = cf_scene(i);
+    if (argc > 2) {
+      int wanted = 0;
+      for (int a = 2; a < argc; a++) wanted |= strcmp(argv[a], s->name) == 0;
+      if (!wanted) continue;
+    }
+    uint32_t* px = (uint32_t*)calloc((size_t)s->w * (size_t)s->h, sizeof(uint32_t));
+    char err[200] = "";
+    char path[600];
+    snprintf(path, sizeof path, "%s\\%s.bmp", dir, s->name);
+    if (!px || !cf_render(dev, s, px, err, sizeof err)) {
+      printf("scene %s FAILED: %s\n", s->name, err);
+      failures++;
+    } else if (!cf_bmp_write(path, px, s->w, s->h)) {
+      printf("scene %s FAILED: cannot write %s\n", s->name, path);
+      failures++;
+    } else {
+      printf("scene %s ok\n", s->name);
+      done++;
+    }
+    free(px);
+  }
+  dev->Release();
+  d3d->Release();
+  DestroyWindow(hwnd);
+  printf("done %d scenes, %d failed\n", done, failures);
+  fflush(stdout);
+  return failures ? 1 : 0;
+}
