@@ -23,11 +23,11 @@ struct Case {
 };
 
 const Case kExpected[] = {
-    {"song 0", 0x0d51beb750a5ae6eull},
-    {"song 1", 0x593023f2de883d08ull},
-    {"song 2", 0x2fad4a7192a38570ull},
-    {"song 3", 0x0b66a908530190fcull},
-    {"song 4", 0x98bd972b4ce4c870ull},
+    {"song 0", 0xdd67e1afcc69c7fcull},
+    {"song 1", 0xc22a42a71cbe409bull},
+    {"song 2", 0xe45dedb6eacd5b8dull},
+    {"song 3", 0x84532910a5c72018ull},
+    {"song 4", 0x7cb0a5695fe3612full},
     {"sfx 0", 0xafce73103df4edc5ull},
     {"sfx 1", 0x033ac432d8c5b2f1ull},
     {"sfx 2", 0xb04f2127ed56aafdull},
@@ -41,14 +41,16 @@ const Case kExpected[] = {
     {"race", 0x29ad4a3e796fb7f9ull},
 };
 
-// The first 4 s of each song, 1 s of each effect on its own, and a race: a
-// song with the engine revving and effects on top.
+// One whole pass of each song (so every section, pattern and instrument of the
+// data is heard), 1 s of each effect on its own, and a race: a song with the
+// engine revving and effects on top.
 std::vector<int16_t> render_case(const std::string& name) {
   SynthPtr s = new_synth();
   int id = name.size() > 4 ? atoi(name.c_str() + name.find(' ') + 1) : 0;
   if (name.rfind("song", 0) == 0) {
+    int frames = syn_song_frames(s.get(), id);
     syn_music(s.get(), id, 1);
-    return render(s.get(), 4 * kRate);
+    return render(s.get(), frames);
   }
   if (name.rfind("sfx", 0) == 0) {
     syn_sfx(s.get(), id, 1.0f);
