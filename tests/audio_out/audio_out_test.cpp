@@ -1,0 +1,345 @@
+// Sound output end to end on Linux: the built-in "winmm.dll" on SDL audio,
+// the audio thread, its failure paths and its log lines.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "audio/audio.h"
+#include "audio/audio_internal.h"
+#include "audio/synth.h"
+#include "rt/rt.h"
+#include "rt/sys.h"
+#include "test_util.h"
+
+namespace {
+
+// Each test runs in its own process (ctest), so SDL's audio driver can be
+// chosen per test before the first open.
+void use_driver(const char* driver, const std::string& rawFile = "") {
+  setenv("SDL_AUDIODRIVER", driver, 1);
+  if (!rawFile.empty()) setenv("SDL_DISKAUDIOFILE", rawFile.c_str(), 1);
+}
+
+std::string log_text() { return slurp("skidline.log"); }
+
+bool has_line(const std::string& log, const std::string& line) {
+  return log.find(line + "\r\n") != std::string::npos;
+}
+
+// Requests go into the ring only while audio runs.
+int32_t posted() { return A.ring.cmd_write; }
+
+void requests_are_ignored() {
+  int32_t before = posted();
+  audio_music(1);
+  audio_music_volume(0.5f);
+  audio_sfx_volume(0.5f);
+  audio_sfx(2);
+  audio_sfx_vol(3, 0.5f);
+  EXPECT_EQ(posted(), before) << "requests must be ignored while sound is off";
+  audio_engine(0.5f, 1.0f);  // always allowed
+  audio_shutdown();          // nothing to stop: harmless
+}
+
+TEST(SoundOff, WithoutTheLibrary) {
+  TempDir dir;
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", waveout_sdl_proc);
+  sys_lib_block("winmm.dll", 1);
+  EXPECT_EQ(audio_init(), 0);
+  EXPECT_TRUE(has_line(log_text(), "audio: winmm.dll not available, sound off")) << log_text();
+  requests_are_ignored();
+}
+
+TEST(SoundOff, WithAnEntryPointMissing) {
+  TempDir dir;
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", [](const char* name) -> void* {
+    return str_eq(name, "waveOutReset") ? nullptr : waveout_sdl_proc(name);
+  });
+  EXPECT_EQ(audio_init(), 0);
+  EXPECT_TRUE(has_line(log_text(), "audio: waveOut entry points missing, sound off")) << log_text();
+  requests_are_ignored();
+}
+
+TEST(SoundOff, WhenTheDeviceDoesNotOpen) {
+  TempDir dir;
+  use_driver("no-such-driver");
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", waveout_sdl_proc);
+  EXPECT_EQ(audio_init(), 0);
+  EXPECT_TRUE(has_line(log_text(), "audio: waveOutOpen failed (6), sound off")) << log_text();
+  EXPECT_EQ(A.event, nullptr) << "the event is closed again";
+  requests_are_ignored();
+}
+
+TEST(SoundOff, WhenTheThreadCannotStart) {
+  TempDir dir;
+  use_driver("dummy");
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", waveout_sdl_proc);
+  sys_test_fail_threads(1);
+  EXPECT_EQ(audio_init(), 0);
+  sys_test_fail_threads(0);
+  EXPECT_TRUE(has_line(log_text(), "audio: no thread, sound off")) << log_text();
+  EXPECT_EQ(A.device, nullptr) << "the device is closed again";
+  requests_are_ignored();
+  // A later start works.
+  EXPECT_EQ(audio_init(), 1);
+  audio_shutdown();
+}
+
+// Waits until the audio thread has rendered at least n buffers.
+bool wait_buffers(uint32_t n, double seconds) {
+  double t0 = time_now();
+  uint32_t b = 0;
+  while (time_now() - t0 < seconds) {
+    audio_stats(&b, nullptr, nullptr, nullptr);
+    if (b >= n) return true;
+    sys_sleep(5);
+  }
+  return false;
+}
+
+TEST(SoundOn, RunsRequestsReachTheSynthesiserAndStopsOnce) {
+  TempDir dir;
+  use_driver("dummy");
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", waveout_sdl_proc);
+  ASSERT_EQ(audio_init(), 1);
+  EXPECT_EQ(audio_init(), 1) << "already running";
+  EXPECT_TRUE(has_line(log_text(), "audio: waveOut 22050 Hz stereo 16-bit, 12 x 512 frames (279 ms queued)"))
+      << log_text();
+  ASSERT_TRUE(wait_buffers(12, 5.0)) << "the first 12 buffers are rendered at once";
+
+  audio_music(0);
+  audio_sfx(1);
+  uint32_t b0;
+  audio_stats(&b0, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(wait_buffers(b0 + 2, 5.0)) << "the device hands buffers back";
+  EXPECT_EQ(A.ring.cmd_read, A.ring.cmd_write) << "both requests applied at the next buffer";
+
+  uint32_t buffers, underruns;
+  double avg, len;
+  audio_stats(&buffers, &underruns, &avg, &len);
+  EXPECT_GT(buffers, 12u);
+  EXPECT_GT(avg, 0.0);
+  EXPECT_DOUBLE_EQ(len, 23.219954648526077);
+
+  audio_shutdown();
+  std::string log = log_text();
+  EXPECT_NE(log.find("audio: stopped after "), std::string::npos) << log;
+  EXPECT_EQ(A.thread, nullptr);
+  audio_shutdown();  // twice is harmless
+  EXPECT_EQ(log_text(), log) << "the second stop logs nothing";
+  int32_t before = posted();
+  audio_music(2);
+  EXPECT_EQ(posted(), before) << "requests are ignored after the stop";
+}
+
+TEST(SoundOn, StatisticsLineEvery430BuffersAndUnderrunsCounted) {
+  TempDir dir;
+  // The disk driver with no delay plays as fast as it can: the thread falls
+  // behind now and then, and 430 buffers pass in well under a second.
+  use_driver("disk", dir.path() + "/out.raw");
+  setenv("SDL_DISKAUDIODELAY", "0", 1);
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", waveout_sdl_proc);
+  ASSERT_EQ(audio_init(), 1);
+  audio_music(1);
+  audio_engine(0.5f, 0.5f);
+  ASSERT_TRUE(wait_buffers(900, 60.0));
+  audio_shutdown();
+  std::string log = log_text();
+  size_t at = log.find("audio: 4");
+  ASSERT_NE(at, std::string::npos) << log;
+  std::string line = log.substr(at, log.find("\r\n", at) - at);
+  // "audio: N buffers, U underruns (total T), synth X ms per 23.2 ms buffer (P%), max M ms, audio thread cpu C% of a core"
+  unsigned n = 0, u = 0, t = 0;
+  double x, p, m, c;
+  ASSERT_EQ(sscanf(line.c_str(),
+                   "audio: %u buffers, %u underruns (total %u), synth %lf ms per 23.2 ms buffer (%lf%%), max %lf "
+                   "ms, audio thread cpu %lf%% of a core",
+                   &n, &u, &t, &x, &p, &m, &c),
+            7)
+      << line;
+  EXPECT_GE(n, 430u);
+  EXPECT_LE(n, 441u) << "logged in the first pass after 429 are exceeded";
+  EXPECT_LE(u, t);
+  EXPECT_GE(m, x) << "the longest render is at least the mean";
+  EXPECT_GT(c, 0.0);
+  uint32_t underruns;
+  audio_stats(nullptr, &underruns, nullptr, nullptr);
+  EXPECT_GE(underruns, t);
+
+  // What the device played is what the synthesiser rendered: the disk file
+  // holds our buffers (between stretches of silence where it ran dry).
+  std::string raw = slurp(dir.path() + "/out.raw");
+  size_t loud = 0;
+  for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+    int16_t v = (int16_t)((uint8_t)raw[i] | ((uint8_t)raw[i + 1] << 8));
+    if (v > 1000 || v < -1000) loud++;
+  }
+  EXPECT_GT(raw.size(), 430u * 2048u);
+  EXPECT_GT(loud, raw.size() / 200) << "music and engine are heard";
+}
+
+TEST(SoundOn, TheFirstBuffersReachTheDeviceUnchanged) {
+  TempDir dir;
+  use_driver("disk", dir.path() + "/out.raw");
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", waveout_sdl_proc);
+  audio_engine(0.3f, 0.2f);  // an idling engine: deterministic, never silent
+  ASSERT_EQ(audio_init(), 1);
+  ASSERT_TRUE(wait_buffers(30, 10.0));
+  audio_shutdown();
+
+  // The same calls offline.
+  static Synth s;
+  syn_init(&s, 22050);
+  std::vector<int16_t> want(12 * 512 * 2);
+  for (int i = 0; i < 12; i++) {
+    syn_engine(&s, 0.3f, 0.2f);
+    syn_render(&s, want.data() + i * 1024, 512);
+  }
+  std::string raw = slurp(dir.path() + "/out.raw");
+  std::string wantBytes((const char*)want.data(), want.size() * 2);
+  size_t firstSound = raw.find_first_not_of('\0');
+  ASSERT_NE(firstSound, std::string::npos);
+  size_t at = raw.find(wantBytes.substr(0, 4096));
+  ASSERT_NE(at, std::string::npos) << "the first buffer is not in the device's output";
+  EXPECT_EQ(raw.compare(at, wantBytes.size(), wantBytes), 0) << "all 12 queued buffers played in order";
+}
+
+}  // namespace
+
+// ---- a scripted wave device: the test decides when buffers are played ------------------------
+namespace fake {
+
+SysEvent event;
+std::vector<WAVEHDR*> queued;  // written, not yet played (guarded by the audio thread being asleep)
+volatile int32_t writes;
+volatile int32_t playRequests;
+
+MMRESULT open(HWAVEOUT* out, UINT, const WAVEFORMATEX* fmt, DWORD_PTR cb, DWORD_PTR, DWORD flags) {
+  if (fmt->nSamplesPerSec != 22050 || fmt->nChannels != 2 || fmt->wBitsPerSample != 16 || fmt->nBlockAlign != 4 ||
+      flags != CALLBACK_EVENT)
+    return WAVERR_BADFORMAT;
+  event = (SysEvent)cb;
+  *out = (HWAVEOUT)&event;
+  return MMSYSERR_NOERROR;
+}
+MMRESULT prepare(HWAVEOUT, WAVEHDR* h, UINT) {
+  h->dwFlags |= WHDR_PREPARED;
+  return 0;
+}
+MMRESULT unprepare(HWAVEOUT, WAVEHDR* h, UINT) {
+  h->dwFlags &= ~WHDR_PREPARED;
+  return 0;
+}
+MMRESULT write(HWAVEOUT, WAVEHDR* h, UINT) {
+  __atomic_store_n(&h->dwFlags, (h->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE, __ATOMIC_RELEASE);
+  queued.push_back(h);
+  sys_xchg(&writes, writes + 1);
+  return 0;
+}
+MMRESULT reset(HWAVEOUT) { return 0; }
+MMRESULT close(HWAVEOUT) { return 0; }
+
+void* proc(const char* name) {
+  if (str_eq(name, "waveOutOpen")) return (void*)&open;
+  if (str_eq(name, "waveOutPrepareHeader")) return (void*)&prepare;
+  if (str_eq(name, "waveOutUnprepareHeader")) return (void*)&unprepare;
+  if (str_eq(name, "waveOutWrite")) return (void*)&write;
+  if (str_eq(name, "waveOutReset")) return (void*)&reset;
+  if (str_eq(name, "waveOutClose")) return (void*)&close;
+  return nullptr;
+}
+
+void restart() {
+  queued.clear();
+  sys_xchg(&writes, 0);
+}
+
+bool wait_writes(int n) {
+  double t0 = time_now();
+  while (sys_load(&writes) < n) {
+    if (time_now() - t0 > 10) return false;
+    sys_sleep(1);
+  }
+  sys_sleep(20);  // let the thread go back to its wait
+  return true;
+}
+
+// The device finishes the oldest n buffers at once and signals.
+void play(int n) {
+  for (int i = 0; i < n; i++) {
+    WAVEHDR* h = queued.front();
+    queued.erase(queued.begin());
+    __atomic_store_n(&h->dwFlags, (h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE, __ATOMIC_RELEASE);
+  }
+  sys_event_set(event);
+}
+
+}  // namespace fake
+
+TEST(AudioThread, RefillsWhatThePlayedAndCountsOneUnderrunWhenAllTwelveRanOut) {
+  TempDir dir;
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", fake::proc);
+  fake::restart();
+  uint32_t underruns0;
+  audio_stats(nullptr, &underruns0, nullptr, nullptr);
+  ASSERT_EQ(audio_init(), 1);
+  ASSERT_TRUE(fake::wait_writes(12)) << "all 12 buffers are queued at the start";
+  EXPECT_EQ(A.hdr[0].lpData, (char*)A.pcm);
+  EXPECT_EQ(A.hdr[11].lpData, (char*)(A.pcm + 11 * 1024));
+  EXPECT_EQ(A.hdr[5].dwBufferLength, 2048u);
+
+  fake::play(3);
+  ASSERT_TRUE(fake::wait_writes(15));
+  uint32_t underruns = 99;
+  audio_stats(nullptr, &underruns, nullptr, nullptr);
+  EXPECT_EQ(underruns - underruns0, 0u);
+  EXPECT_EQ(fake::queued.back(), &A.hdr[2]) << "refilled in order";
+
+  fake::play(12);  // the device ran dry
+  ASSERT_TRUE(fake::wait_writes(27));
+  audio_stats(nullptr, &underruns, nullptr, nullptr);
+  EXPECT_EQ(underruns - underruns0, 1u) << "a pass that finds every buffer played counts exactly one";
+  EXPECT_EQ(sys_load(&fake::writes), 27) << "and stops after 12 refills";
+
+  fake::play(11);
+  ASSERT_TRUE(fake::wait_writes(38));
+  audio_stats(nullptr, &underruns, nullptr, nullptr);
+  EXPECT_EQ(underruns - underruns0, 1u);
+  audio_shutdown();
+}
+
+TEST(AudioThread, SixtyFourRequestsWaitingAreAppliedInOrderAtTheNextBuffer) {
+  TempDir dir;
+  log_open("skidline.log");
+  sys_lib_provide("winmm.dll", fake::proc);
+  fake::restart();
+  ASSERT_EQ(audio_init(), 1);
+  ASSERT_TRUE(fake::wait_writes(12));
+  const int32_t base = A.ring.cmd_write;
+  // The thread is asleep: no buffer is done, so nothing is drained.
+  for (int i = 1; i <= 64; i++) audio_music_volume(i / 100.0f);
+  audio_music_volume(0.99f);  // the 65th: dropped
+  EXPECT_EQ(A.ring.cmd_read, base);
+  EXPECT_EQ(A.ring.cmd_write, base + 64);
+  fake::play(1);
+  ASSERT_TRUE(fake::wait_writes(13));
+  EXPECT_EQ(A.ring.cmd_read, base + 64) << "all applied before the buffer was rendered";
+  EXPECT_EQ(A.syn->music_vol, 0.64f) << "in order, and the dropped one never arrives";
+  audio_sfx_vol(4, 0.5f);
+  audio_engine(0.7f, 0.25f);
+  fake::play(1);
+  ASSERT_TRUE(fake::wait_writes(14));
+  EXPECT_EQ(A.syn->eng_rpm, 0.7f) << "the engine values are picked up for the next buffer";
+  EXPECT_EQ(A.syn->eng_load, 0.25f);
+  audio_shutdown();
+}
