@@ -105,7 +105,7 @@ void syn_sfx_volume(Synth* s, float v) {
 }
 
 void syn_engine(Synth* s, float rpm, float load) {
-  if (rpm < 0.0f) {
+  if (!(rpm >= 0.0f)) {  // negative (or not a number): off
     s->eng_on = 0.0f;
     return;
   }

@@ -177,6 +177,18 @@ TEST(SongCompiler, MelodyTokensLengthsTiesAndRests) {
   EXPECT_EQ(s->grid[24][0], on(76, 1, 178));
   EXPECT_EQ(s->grid[28][0], on(76, 1, 178));
 
+  // notes beyond the event word's range are held at its ends, never spill
+  // into the instrument field
+  t.sections[0] = section("C", "b9:8 c0:8");
+  t.sections[0].transpose = 127;
+  song = t.song();
+  ASSERT_EQ(syn_compile(s.get(), &song), 1) << s->error;
+  EXPECT_EQ(s->grid[0][0], on(253, 1, 255));
+  t.sections[0].transpose = -128;
+  song = t.song();
+  ASSERT_EQ(syn_compile(s.get(), &song), 1) << s->error;
+  EXPECT_EQ(s->grid[8][0], on(0, 1, 255));
+
   // a last note ends with its section, unless the next section starts a note there
   TestSong u{{section("C", "c5:16"), section("C", "r:8 d5:8"), section("C", "e5:16")}, {0, 1, 0, 2}};
   song = u.song();

@@ -289,6 +289,8 @@ TEST(SynthEngine, PitchFollowsRevolutionsAndSwitchesOff) {
   syn_engine(s.get(), -1.0f, 0.5f);
   EXPECT_EQ(s->eng_rpm, 1.0f) << "an off request keeps the targets";
   EXPECT_EQ(s->eng_on, 0.0f);
+  syn_engine(s.get(), NAN, 0.5f);
+  EXPECT_EQ(s->eng_on, 0.0f) << "nonsense switches the engine off rather than poisoning it";
   blocks(s.get(), seconds_in_blocks(0.2));
   EXPECT_TRUE(s->voice[12].gate);
   blocks(s.get(), seconds_in_blocks(1));

@@ -182,6 +182,15 @@ static bool need(int i, int argc, int count, const char* opt) {
   return false;
 }
 
+// A whole option value as a number, or an error message.
+static bool number(const char* text, double* out) {
+  char* end;
+  *out = strtod(text, &end);
+  if (end != text && *end == 0) return true;
+  fprintf(stderr, "songwav: '%s' is not a number\n", text);
+  return false;
+}
+
 int main(int argc, char** argv) {
   sys_fpu_init();
   const char* out_path = "songwav.wav";
@@ -202,11 +211,13 @@ int main(int argc, char** argv) {
       print_hash = true;
     } else if (a == "--song") {
       if (!need(i, argc, 1, "--song")) return 2;
-      song = atoi(argv[++i]);
-      if (song < 0 || song >= g_syn_nsongs) {
+      double v;
+      if (!number(argv[++i], &v)) return 2;
+      if (!(v >= 0 && v < g_syn_nsongs) || v != (double)(int)v) {
         fprintf(stderr, "songwav: no song %s (0 to %d)\n", argv[i], g_syn_nsongs - 1);
         return 2;
       }
+      song = (int)v;
     } else if (a == "--sfx") {
       if (!need(i, argc, 1, "--sfx")) return 2;
       sfx = parse_sfx(argv[++i]);
@@ -222,20 +233,19 @@ int main(int argc, char** argv) {
       out_path = argv[++i];
     } else if (a == "--seconds") {
       if (!need(i, argc, 1, "--seconds")) return 2;
-      seconds = atof(argv[++i]);
+      if (!number(argv[++i], &seconds)) return 2;
     } else if (a == "--volume") {
       if (!need(i, argc, 1, "--volume")) return 2;
-      sfx_volume_factor = atof(argv[++i]);
+      if (!number(argv[++i], &sfx_volume_factor)) return 2;
     } else if (a == "--music-volume") {
       if (!need(i, argc, 1, "--music-volume")) return 2;
-      music_vol = atof(argv[++i]);
+      if (!number(argv[++i], &music_vol)) return 2;
     } else if (a == "--sfx-volume") {
       if (!need(i, argc, 1, "--sfx-volume")) return 2;
-      sfx_vol = atof(argv[++i]);
+      if (!number(argv[++i], &sfx_vol)) return 2;
     } else if (a == "--engine") {
       if (!need(i, argc, 2, "--engine")) return 2;
-      eng_rpm = atof(argv[++i]);
-      eng_load = atof(argv[++i]);
+      if (!number(argv[++i], &eng_rpm) || !number(argv[++i], &eng_load)) return 2;
     } else {
       fprintf(stderr, "songwav: unknown option '%s' (see --help)\n", argv[i]);
       return 2;
@@ -303,6 +313,11 @@ int main(int argc, char** argv) {
     if (!ended) length = last + 2;
   }
   if (seconds >= 0) length = seconds;
+  if (!(length <= 3600)) {
+    fprintf(stderr, "songwav: %g s is more than an hour\n", length);
+    free(s);
+    return 2;
+  }
 
   syn_music_volume(s, (float)music_vol);
   syn_sfx_volume(s, (float)sfx_vol);
