@@ -4,8 +4,6 @@
 #include "audio/synth.h"
 #include "rt/rt.h"
 
-void syn_render_voice(Synth* s, SynVoice* V);  // synth_voice.cpp
-
 static int valid_instr(int i) {
   return i > 0 && i < g_syn_ninstr;
 }

@@ -228,3 +228,4 @@ int16_t syn_limit(int32_t v);  // the output's soft limiter
 void start_song(Synth* s, int song);
 void render_block(Synth* s, int16_t* out);  // one block of 32 frames
 void voice_on(Synth* s, int v, int instrument, int note, float velocity, int is_sfx);
+void syn_render_voice(Synth* s, SynVoice* v);  // one active voice into the block buses
