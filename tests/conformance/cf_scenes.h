@@ -22,9 +22,15 @@ void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl,
                  float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1);
 void cf_ortho_setup(CfCtx* c);  // that projection and view
 
+// Parameters of the scenes, for the checks of their pictures.
 float cf_fill_offset(int i);        // edge offset of bar i in fill_edges
 float cf_point_offset(int row);     // texel offset of row in point_edges
 float cf_mip_footprint(int row, int col);  // texels per pixel of a mip_select cell
+float cf_light_cos(int col);        // N.L of a lighting column
+extern const uint8_t cf_alpha_pairs[16][2];     // alpha_test: texel alpha, vertex alpha
+extern const uint8_t cf_blend_alphas[10];       // blending: source alpha per column
+extern const uint8_t cf_blend_pairs[3][3][2];   // blending: (source, destination) per row and channel
+extern const uint32_t cf_tint_cases[8][3];      // tint: texel, vertex colour, factor
 
 extern const CfScene g_cfRasterScenes[];
 extern const int g_cfRasterSceneCount;

@@ -1,0 +1,185 @@
+// What the comparison relies on (picture files, the difference count), and
+// the software device on every conformance scene: it draws each one without
+// failing or leaking, and its pictures follow the rules FINDINGS.md states.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <map>
+
+#include "cf_compare.h"
+#include "cf_facts.h"
+#include "cf_image.h"
+#include "cf_soft.h"
+#include "gfx/soft/soft.h"
+#include "test_util.h"
+
+namespace {
+
+std::vector<uint32_t> pattern(int w, int h) {
+  std::vector<uint32_t> px((size_t)w * h);
+  for (int i = 0; i < w * h; i++) px[i] = (uint32_t)(i * 2654435761u) & 0xFFFFFFu;
+  return px;
+}
+
+// ---- picture files ---------------------------------------------------------------------------
+
+TEST(ConformancePictures, BmpRoundTripKeepsEveryPixelAtAnyWidth) {
+  TempDir dir;
+  for (int w : {1, 2, 3, 5, 64}) {  // 3, 6, 9, 15 bytes per row need padding
+    std::vector<uint32_t> px = pattern(w, 7);
+    ASSERT_TRUE(cf_bmp_write("p.bmp", px.data(), w, 7));
+    std::string file = slurp("p.bmp");
+    size_t row = ((size_t)w * 3 + 3) & ~(size_t)3;
+    EXPECT_EQ(file.size(), 54 + row * 7) << w;
+    int rw = 0, rh = 0;
+    uint32_t* back = cf_bmp_read("p.bmp", &rw, &rh);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(rw, w);
+    EXPECT_EQ(rh, 7);
+    EXPECT_EQ(std::vector<uint32_t>(back, back + w * 7), px) << "width " << w;
+    free(back);
+  }
+}
+
+TEST(ConformancePictures, BmpRowsAreBottomUpAndTopDownFilesRead) {
+  TempDir dir;
+  const uint32_t px[2] = {0x112233, 0x445566};  // 1 x 2: top, bottom
+  ASSERT_TRUE(cf_bmp_write("p.bmp", px, 1, 2));
+  std::string f = slurp("p.bmp");
+  EXPECT_EQ((uint8_t)f[54], 0x66);  // first stored row is the bottom one, blue first
+  EXPECT_EQ((uint8_t)f[56], 0x44);
+  // the same picture stored top-down (negative height), 32 bits per pixel
+  std::string td = f.substr(0, 54);
+  td[22] = (char)0xFE, td[23] = td[24] = td[25] = (char)0xFF;  // height -2
+  td[28] = 32;
+  td += std::string("\x33\x22\x11\x00\x66\x55\x44\x00", 8);
+  spit("td.bmp", td);
+  int w = 0, h = 0;
+  uint32_t* back = cf_bmp_read("td.bmp", &w, &h);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(h, 2);
+  EXPECT_EQ(back[0], 0x112233u);
+  EXPECT_EQ(back[1], 0x445566u);
+  free(back);
+}
+
+TEST(ConformancePictures, UnreadableFilesGiveNoPicture) {
+  TempDir dir;
+  int w, h;
+  EXPECT_EQ(cf_bmp_read("missing.bmp", &w, &h), nullptr);
+  std::vector<uint32_t> px = pattern(4, 4);
+  ASSERT_TRUE(cf_bmp_write("p.bmp", px.data(), 4, 4));
+  std::string f = slurp("p.bmp");
+  spit("short.bmp", f.substr(0, f.size() - 1));
+  EXPECT_EQ(cf_bmp_read("short.bmp", &w, &h), nullptr);
+  std::string rle = f;
+  rle[30] = 1;  // compressed
+  spit("rle.bmp", rle);
+  EXPECT_EQ(cf_bmp_read("rle.bmp", &w, &h), nullptr);
+  spit("text.bmp", "not a picture at all, but long enough to have a header of 54 bytes");
+  EXPECT_EQ(cf_bmp_read("text.bmp", &w, &h), nullptr);
+}
+
+// ---- the difference count ------------------------------------------------------------------------
+
+TEST(ConformanceDiff, CountsPixelsBeyondTheToleranceInAnyChannel) {
+  std::vector<uint32_t> a(12, 0x808080), b = a;
+  b[3] = 0x808082;   // blue +2: within a tolerance of 2
+  b[5] = 0x7D8080;   // red -3
+  b[10] = 0x80FF80;  // green +127
+  CfDiff d = cf_diff(a.data(), b.data(), 4, 3, 2);
+  EXPECT_EQ(d.over, 2);
+  EXPECT_EQ(d.maxDelta, 127);
+  EXPECT_EQ(d.firstX, 1);
+  EXPECT_EQ(d.firstY, 1);
+  d = cf_diff(a.data(), b.data(), 4, 3, 1);
+  EXPECT_EQ(d.over, 3);
+  d = cf_diff(a.data(), a.data(), 4, 3, 0);
+  EXPECT_EQ(d.over, 0);
+  EXPECT_EQ(d.maxDelta, 0);
+  EXPECT_EQ(d.firstX, -1);
+}
+
+TEST(ConformanceDiff, PictureMarksOnlyWhatDiffers) {
+  std::vector<uint32_t> a(3, 0x303030), b = a;
+  b[1] = 0x313030;  // within tolerance, not equal
+  b[2] = 0x30A030;  // beyond
+  std::vector<uint32_t> d = cf_diff_picture(a.data(), b.data(), 3, 1, 1);
+  EXPECT_EQ((d[0] >> 16) & 255, (d[0] >> 8) & 255) << "equal pixels are grey";
+  EXPECT_EQ(d[1], 0xC0C000u);
+  EXPECT_GE(d[2] >> 16, 0x80u);
+  EXPECT_EQ(d[2] & 0xFFFF, 0u);
+  std::string r = cf_diff_report(a.data(), b.data(), 3, 1, 1, 8);
+  EXPECT_NE(r.find("(2, 0): wine 303030, soft 30A030"), std::string::npos) << r;
+  EXPECT_EQ(r.find("(1, 0)"), std::string::npos) << r;
+}
+
+// ---- the software device on every scene -------------------------------------------------------------
+
+struct SoftPictures {
+  std::map<std::string, CfPic> pics;
+  std::map<std::string, std::string> errors;
+  std::string openError;
+  int leftOver = 0;
+};
+
+SoftPictures& soft_pictures() {
+  static SoftPictures* s = nullptr;
+  if (!s) {
+    s = new SoftPictures;
+    int live = soft_live_objects();
+    CfSoft dev;
+    if (cf_soft_open(&dev, &s->openError)) {
+      for (int i = 0; i < cf_scene_count(); i++) {
+        CfPic p;
+        std::string err;
+        if (cf_soft_render(&dev, cf_scene(i), &p, &err)) s->pics[cf_scene(i)->name] = p;
+        else s->errors[cf_scene(i)->name] = err;
+      }
+      cf_soft_close(&dev);
+    }
+    s->leftOver = soft_live_objects() - live;
+  }
+  return *s;
+}
+
+const CfPic* soft_pic(const char* scene, void*) {
+  auto it = soft_pictures().pics.find(scene);
+  return it == soft_pictures().pics.end() ? nullptr : &it->second;
+}
+
+TEST(ConformanceSoft, DrawsEverySceneAndReleasesEverything) {
+  SoftPictures& s = soft_pictures();
+  ASSERT_EQ(s.openError, "");
+  for (int i = 0; i < cf_scene_count(); i++) {
+    const CfScene* sc = cf_scene(i);
+    EXPECT_EQ(s.errors.count(sc->name), 0u) << sc->name << ": " << s.errors[sc->name];
+    const CfPic* p = soft_pic(sc->name, nullptr);
+    if (!p) continue;
+    bool varied = false;
+    for (uint32_t c : p->px) varied |= c != p->px[0];
+    EXPECT_TRUE(varied) << sc->name << " came out as one flat colour";
+  }
+  EXPECT_EQ(s.leftOver, 0) << "device objects left after the scenes";
+}
+
+class SoftFact : public testing::TestWithParam<int> {};
+
+TEST_P(SoftFact, Holds) {
+  const CfFact& f = g_cfFacts[GetParam()];
+  const CfPic* p = soft_pic(f.scene, nullptr);
+  ASSERT_NE(p, nullptr) << "no picture of " << f.scene;
+  CfFactCtx k;
+  k.get = soft_pic;
+  k.user = nullptr;
+  f.check(*p, k);
+  std::string all;
+  for (const auto& e : k.errors) all += "  " + e + "\n";
+  EXPECT_EQ(k.violations, 0) << f.scene << ": the software device breaks a rule of FINDINGS.md:\n" << all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SoftFact, testing::Range(0, g_cfFactCount),
+                         [](const testing::TestParamInfo<int>& i) { return std::string(g_cfFacts[i.param].name); });
+
+}  // namespace
