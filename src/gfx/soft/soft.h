@@ -50,23 +50,33 @@ struct SoftHooks {
   // Device loss: set lost = 1. TestCooperativeLevel then answers
   // D3DERR_DEVICELOST for the next lostPolls calls and D3DERR_DEVICENOTRESET
   // after that, until a Reset succeeds (which clears lost); Present answers
-  // D3DERR_DEVICELOST and draws nothing while lost is set.
+  // D3DERR_DEVICELOST and shows nothing while lost is set.
   int lost;
   int lostPolls;
-  int failNextHwCreate;  // the next CreateDevice asking for hardware vertex processing fails (then clears)
-  int failCreate;        // every CreateDevice fails
-  int failFullscreen;    // CreateDevice and Reset fail for full-screen present parameters
-  int failRtTexture;     // CreateTexture with D3DUSAGE_RENDERTARGET fails
-  int failDepth;         // 1: D24X8 depth surfaces fail (D16 works); 2: every depth format fails
-  int failReset;         // every Reset fails
-  int modeW, modeH;      // what GetAdapterDisplayMode reports; 0 = 1024 x 768
+  int failCreate;             // every IDirect3D9::CreateDevice fails
+  int failCreateHw;           // every CreateDevice with D3DCREATE_HARDWARE_VERTEXPROCESSING fails
+  int failCreateSw;           // every CreateDevice with D3DCREATE_SOFTWARE_VERTEXPROCESSING fails
+  int failNextHwCreate;       // the next CreateDevice with hardware vertex processing fails, then clears
+  int failFullscreenCreate;   // CreateDevice fails for full-screen present parameters (Windowed 0)
+  int failFullscreenReset;    // Reset fails for full-screen present parameters
+  int failReset;              // every Reset fails
+  int failRtTexture;          // CreateTexture with D3DUSAGE_RENDERTARGET fails
+  int failD24X8;              // CreateDepthStencilSurface with D3DFMT_D24X8 fails
+  int failD16;                // CreateDepthStencilSurface with D3DFMT_D16 fails
+  int failVertexBuffer;       // CreateVertexBuffer fails
+  int failIndexBuffer;        // CreateIndexBuffer fails
+  int failDisplayMode;        // GetAdapterDisplayMode fails
+  HRESULT failCode;           // what the failures above return; 0 = a typical code for the call
+  int modeW, modeH;           // what GetAdapterDisplayMode reports; 0 = 1024 x 768
 
   // -- counters since the last soft_hooks_reset_counters --
-  int calls[SC_COUNT];  // IDirect3DDevice9 calls by method
-  int deviceCalls;      // all IDirect3DDevice9 calls
-  int draws;            // DrawPrimitive, DrawIndexedPrimitive, DrawPrimitiveUP, DrawIndexedPrimitiveUP
-  int triangles;        // triangles submitted by those draws
-  int presents;         // Present calls that reached a window or succeeded without one
+  int calls[SC_COUNT];   // IDirect3DDevice9 calls by method
+  int deviceCalls;       // all IDirect3DDevice9 calls, the device's own AddRef and Release included
+  int draws;             // DrawPrimitive, DrawIndexedPrimitive, DrawPrimitiveUP, DrawIndexedPrimitiveUP
+  int triangles;         // triangles those draws asked for
+  int createDevices;     // IDirect3D9::CreateDevice attempts, failed ones included
+  DWORD createFlags[8];  // behaviour flags of the first eight attempts
+  int createWindowed[8]; // and their Windowed field
 };
 
 extern SoftHooks g_softHooks;

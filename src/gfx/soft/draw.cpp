@@ -1,0 +1,840 @@
+// The draw path of the software device: vertex fetch by flexible vertex
+// format, transform, Direct3D 9 lighting and vertex fog, primitive assembly,
+// trivial rejection, clipping in homogeneous space and the hand-over of each
+// triangle to the rasterizer.
+//
+// Positions of a draw's vertices are transformed up front; colours, texture
+// coordinates and fog only for vertices of triangles that survive rejection
+// and culling.
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "gfx/soft/soft_internal.h"
+
+namespace soft {
+
+static inline float bits_f(DWORD d) {
+  float f;
+  memcpy(&f, &d, 4);
+  return f;
+}
+
+static inline float rdf(const uint8_t* p) {
+  float f;
+  memcpy(&f, p, 4);
+  return f;
+}
+
+static inline uint32_t rdu(const uint8_t* p) {
+  uint32_t u;
+  memcpy(&u, p, 4);
+  return u;
+}
+
+static inline int finite3(float a, float b, float c) {
+  // false for NaN and infinities
+  return (a - a) == 0.0f && (b - b) == 0.0f && (c - c) == 0.0f;
+}
+
+// ---- flexible vertex format -----------------------------------------------------------------
+struct Fvf {
+  int rhw;
+  int size;
+  int normal, diffuse, specular, tex;  // byte offsets, -1 when absent
+  int texDim;
+};
+
+static int fvf_decode(DWORD fvf, DWORD texIndex, Fvf* f) {
+  int off;
+  switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZ: off = 12; break;
+    case D3DFVF_XYZRHW: off = 16; break;
+    case D3DFVF_XYZB1: off = 16; break;
+    case D3DFVF_XYZB2: off = 20; break;
+    case D3DFVF_XYZB3: off = 24; break;
+    case D3DFVF_XYZB4: off = 28; break;
+    case D3DFVF_XYZB5: off = 32; break;
+    case D3DFVF_XYZW: off = 16; break;
+    default: return 0;
+  }
+  f->rhw = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+  f->normal = f->diffuse = f->specular = f->tex = -1;
+  f->texDim = 0;
+  if (fvf & D3DFVF_NORMAL) {
+    if (f->rhw) return 0;
+    f->normal = off;
+    off += 12;
+  }
+  if (fvf & D3DFVF_PSIZE) off += 4;
+  if (fvf & D3DFVF_DIFFUSE) {
+    f->diffuse = off;
+    off += 4;
+  }
+  if (fvf & D3DFVF_SPECULAR) {
+    f->specular = off;
+    off += 4;
+  }
+  int ntex = (int)((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+  if (ntex > 8) return 0;
+  for (int i = 0; i < ntex; i++) {
+    static const int dims[4] = {2, 3, 4, 1};
+    int d = dims[(fvf >> (16 + 2 * i)) & 3];
+    if ((DWORD)i == texIndex) {
+      f->tex = off;
+      f->texDim = d;
+    }
+    off += 4 * d;
+  }
+  f->size = off;
+  return 1;
+}
+
+// ---- per-draw vertex settings -----------------------------------------------------------------
+struct LightV {
+  int type;
+  float dir[3];  // towards the light (directional), view space, unit length
+  float pos[3];  // view space (point, spot)
+  float diff[3], amb[3];
+  float range, a0, a1, a2;
+};
+
+enum ColourSrc { CS_MATERIAL, CS_DIFFUSE, CS_SPECULAR };
+
+struct VSetup {
+  Fvf fvf;
+  float wvp[16], wv[16];
+  float nm[9];  // normal matrix: inverse transpose of the upper 3x3 of world x view
+  // viewport mapping
+  float cxv, cyv, hw, hh, minz, dz;
+  float gl, gr, gb, gt;  // guard band in clip units
+  // pre-transformed vertices: the scissor rectangle
+  float sx0, sy0, sx1, sy1;
+  // lighting
+  int lighting, normalize, nlights, needPos;
+  LightV light[MAX_LIGHTS];
+  float ambient[3];
+  ColourSrc diffSrc, ambSrc, emiSrc;
+  D3DMATERIAL9 mat;
+  // fog
+  int fogMode;  // 0 none, D3DFOG_*
+  int fogFromSpecular;
+  int rangeFog;
+  float fogEnd, fogScale, fogDensity;
+};
+
+static void mat_mul(const float* a, const float* b, float* r) {
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++)
+      r[i * 4 + j] = a[i * 4 + 0] * b[0 * 4 + j] + a[i * 4 + 1] * b[1 * 4 + j] + a[i * 4 + 2] * b[2 * 4 + j] +
+                     a[i * 4 + 3] * b[3 * 4 + j];
+}
+
+// Inverse transpose of the upper 3x3 of m (row-major 4x4), as a 3x3.
+static void normal_matrix(const float* m, float* out) {
+  float a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9], i = m[10];
+  float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
+  float D = -(b * i - c * h), E = a * i - c * g, F = -(a * h - b * g);
+  float G = b * f - c * e, H = -(a * f - c * d), I = a * e - b * d;
+  float det = a * A + b * B + c * C;
+  float s = (det != 0.0f && (det - det) == 0.0f) ? 1.0f / det : 0.0f;
+  // inverse = adj / det, with adj = cofactor matrix transposed; its transpose
+  // is the cofactor matrix itself
+  out[0] = A * s;
+  out[1] = B * s;
+  out[2] = C * s;
+  out[3] = D * s;
+  out[4] = E * s;
+  out[5] = F * s;
+  out[6] = G * s;
+  out[7] = H * s;
+  out[8] = I * s;
+}
+
+static inline void colour_f(uint32_t c, float* o) {
+  o[0] = (float)((c >> 16) & 0xFF) * (1.0f / 255.0f);
+  o[1] = (float)((c >> 8) & 0xFF) * (1.0f / 255.0f);
+  o[2] = (float)(c & 0xFF) * (1.0f / 255.0f);
+  o[3] = (float)(c >> 24) * (1.0f / 255.0f);
+}
+
+static ColourSrc colour_src(const DeviceState& st, DWORD rsSrc) {
+  if (!st.rs[D3DRS_COLORVERTEX]) return CS_MATERIAL;
+  DWORD s = st.rs[rsSrc];
+  if (s == D3DMCS_COLOR1) return CS_DIFFUSE;
+  if (s == D3DMCS_COLOR2) return CS_SPECULAR;
+  return CS_MATERIAL;
+}
+
+static void vsetup(const DeviceState& st, const Fvf& fvf, const RasterState& rs, VSetup* s) {
+  s->fvf = fvf;
+  mat_mul(&st.world.m[0][0], &st.view.m[0][0], s->wv);
+  mat_mul(s->wv, &st.proj.m[0][0], s->wvp);
+  normal_matrix(s->wv, s->nm);
+  float W = (float)st.vp.Width, H = (float)st.vp.Height;
+  s->hw = W * 0.5f;
+  s->hh = H * 0.5f;
+  s->cxv = (float)st.vp.X + s->hw;
+  s->cyv = (float)st.vp.Y + s->hh;
+  s->minz = st.vp.MinZ;
+  s->dz = st.vp.MaxZ - st.vp.MinZ;
+  s->gl = (-GUARD - s->cxv) / s->hw;
+  s->gr = (GUARD - s->cxv) / s->hw;
+  s->gb = (s->cyv - GUARD) / s->hh;
+  s->gt = (s->cyv + GUARD) / s->hh;
+  s->sx0 = (float)rs.x0;
+  s->sy0 = (float)rs.y0;
+  s->sx1 = (float)(rs.x1 - 1);
+  s->sy1 = (float)(rs.y1 - 1);
+
+  s->lighting = st.rs[D3DRS_LIGHTING] && !fvf.rhw;
+  s->normalize = st.rs[D3DRS_NORMALIZENORMALS] != 0;
+  s->nlights = 0;
+  s->needPos = 0;
+  if (s->lighting) {
+    float amb[4];
+    colour_f(st.rs[D3DRS_AMBIENT], amb);
+    s->ambient[0] = amb[0];
+    s->ambient[1] = amb[1];
+    s->ambient[2] = amb[2];
+    s->diffSrc = colour_src(st, D3DRS_DIFFUSEMATERIALSOURCE);
+    s->ambSrc = colour_src(st, D3DRS_AMBIENTMATERIALSOURCE);
+    s->emiSrc = colour_src(st, D3DRS_EMISSIVEMATERIALSOURCE);
+    s->mat = st.mat;
+    const float* V = &st.view.m[0][0];
+    for (int i = 0; i < MAX_LIGHTS; i++) {
+      if (!st.lightOn[i]) continue;
+      const D3DLIGHT9& l = st.light[i];
+      LightV& o = s->light[s->nlights++];
+      o.type = l.Type;
+      o.diff[0] = l.Diffuse.r;
+      o.diff[1] = l.Diffuse.g;
+      o.diff[2] = l.Diffuse.b;
+      o.amb[0] = l.Ambient.r;
+      o.amb[1] = l.Ambient.g;
+      o.amb[2] = l.Ambient.b;
+      // the direction the light travels, into view space, reversed
+      float dx = l.Direction.x, dy = l.Direction.y, dz = l.Direction.z;
+      float vx = dx * V[0] + dy * V[4] + dz * V[8];
+      float vy = dx * V[1] + dy * V[5] + dz * V[9];
+      float vz = dx * V[2] + dy * V[6] + dz * V[10];
+      float len = sqrtf(vx * vx + vy * vy + vz * vz);
+      float k = len > 0.0f ? -1.0f / len : 0.0f;
+      o.dir[0] = vx * k;
+      o.dir[1] = vy * k;
+      o.dir[2] = vz * k;
+      float px = l.Position.x, py = l.Position.y, pz = l.Position.z;
+      o.pos[0] = px * V[0] + py * V[4] + pz * V[8] + V[12];
+      o.pos[1] = px * V[1] + py * V[5] + pz * V[9] + V[13];
+      o.pos[2] = px * V[2] + py * V[6] + pz * V[10] + V[14];
+      o.range = l.Range;
+      o.a0 = l.Attenuation0;
+      o.a1 = l.Attenuation1;
+      o.a2 = l.Attenuation2;
+      if (l.Type != D3DLIGHT_DIRECTIONAL) s->needPos = 1;
+    }
+  }
+
+  s->fogMode = 0;
+  s->fogFromSpecular = 0;
+  if (rs.fog) {
+    if (fvf.rhw) {
+      s->fogFromSpecular = 1;
+    } else {
+      DWORD mode = st.rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? st.rs[D3DRS_FOGTABLEMODE] : st.rs[D3DRS_FOGVERTEXMODE];
+      if (mode == D3DFOG_LINEAR || mode == D3DFOG_EXP || mode == D3DFOG_EXP2)
+        s->fogMode = (int)mode;
+      else
+        s->fogFromSpecular = 1;
+    }
+  }
+  s->rangeFog = st.rs[D3DRS_RANGEFOGENABLE] != 0;
+  float fs = bits_f(st.rs[D3DRS_FOGSTART]), fe = bits_f(st.rs[D3DRS_FOGEND]);
+  s->fogEnd = fe;
+  s->fogScale = fe != fs ? 1.0f / (fe - fs) : 1e20f;
+  if (!((s->fogScale - s->fogScale) == 0.0f) || !((fe - fe) == 0.0f)) {
+    s->fogEnd = 0.0f;
+    s->fogScale = 0.0f;
+  }
+  s->fogDensity = bits_f(st.rs[D3DRS_FOGDENSITY]);
+}
+
+// ---- phase 1: positions and clip codes ----------------------------------------------------------
+static inline void project(const VSetup& s, PVert* p) {
+  float rhw = 1.0f / p->cw;
+  float sx, sy, sz;
+  if (s.fvf.rhw) {
+    sx = p->cx * rhw;
+    sy = p->cy * rhw;
+    sz = p->cz * rhw;
+  } else {
+    sx = s.cxv + p->cx * rhw * s.hw;
+    sy = s.cyv - p->cy * rhw * s.hh;
+    sz = s.minz + p->cz * rhw * s.dz;
+  }
+  // clipping leaves vertices on the guard band's edge, give or take rounding
+  if (!(sx >= -GUARD)) sx = -GUARD;
+  if (!(sx <= GUARD)) sx = GUARD;
+  if (!(sy >= -GUARD)) sy = -GUARD;
+  if (!(sy <= GUARD)) sy = GUARD;
+  if (!(sz >= 0.0f)) sz = 0.0f;
+  if (sz > 1.0f) sz = 1.0f;
+  p->sx = sx;
+  p->sy = sy;
+  p->sz = sz;
+  p->rhw = rhw;
+  p->X = (int32_t)lrintf(sx * 256.0f);
+  p->Y = (int32_t)lrintf(sy * 256.0f);
+}
+
+static const float W_EPS = 1e-6f;
+
+static void transform_positions(const VSetup& s, const uint8_t* src, UINT stride, PVert* out, int n) {
+  const float* M = s.wvp;
+  for (int i = 0; i < n; i++, src += stride) {
+    PVert* p = out + i;
+    float x = rdf(src), y = rdf(src + 4), z = rdf(src + 8);
+    p->done = 0;
+    if (s.fvf.rhw) {
+      float rhw = rdf(src + 12);
+      uint32_t code = 0;
+      if (!finite3(x, y, z) || !(rhw > 0.0f) || !((rhw - rhw) == 0.0f)) {
+        p->code = CLIP_BAD;
+        continue;
+      }
+      float w = 1.0f / rhw;
+      if (!((w - w) == 0.0f)) {
+        p->code = CLIP_BAD;
+        continue;
+      }
+      p->cx = x * w;
+      p->cy = y * w;
+      p->cz = z * w;
+      p->cw = w;
+      if (x < s.sx0) code |= CLIP_LEFT;
+      if (x > s.sx1) code |= CLIP_RIGHT;
+      if (y < s.sy0) code |= CLIP_TOP;
+      if (y > s.sy1) code |= CLIP_BOTTOM;
+      if (x < -GUARD) code |= CLIP_GB_LEFT;
+      if (x > GUARD) code |= CLIP_GB_RIGHT;
+      if (y < -GUARD) code |= CLIP_GB_TOP;
+      if (y > GUARD) code |= CLIP_GB_BOTTOM;
+      p->code = code;
+      if (!(code & CLIP_MUST_MASK)) {
+        p->sx = x;
+        p->sy = y;
+        p->sz = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
+        p->rhw = rhw;
+        p->X = (int32_t)lrintf(x * 256.0f);
+        p->Y = (int32_t)lrintf(y * 256.0f);
+      }
+      continue;
+    }
+    float cx = x * M[0] + y * M[4] + z * M[8] + M[12];
+    float cy = x * M[1] + y * M[5] + z * M[9] + M[13];
+    float cz = x * M[2] + y * M[6] + z * M[10] + M[14];
+    float cw = x * M[3] + y * M[7] + z * M[11] + M[15];
+    p->cx = cx;
+    p->cy = cy;
+    p->cz = cz;
+    p->cw = cw;
+    if (!finite3(cx, cy, cz) || !((cw - cw) == 0.0f)) {
+      p->code = CLIP_BAD;
+      continue;
+    }
+    uint32_t code = 0;
+    if (cx < -cw) code |= CLIP_LEFT;
+    if (cx > cw) code |= CLIP_RIGHT;
+    if (cy < -cw) code |= CLIP_BOTTOM;
+    if (cy > cw) code |= CLIP_TOP;
+    if (cz < 0.0f) code |= CLIP_NEAR;
+    if (cz > cw) code |= CLIP_FAR;
+    if (cx < s.gl * cw) code |= CLIP_GB_LEFT;
+    if (cx > s.gr * cw) code |= CLIP_GB_RIGHT;
+    if (cy < s.gb * cw) code |= CLIP_GB_BOTTOM;
+    if (cy > s.gt * cw) code |= CLIP_GB_TOP;
+    if (cw < W_EPS) code |= CLIP_W;
+    p->code = code;
+    if (!(code & CLIP_MUST_MASK)) project(s, p);
+  }
+}
+
+// ---- phase 2: colour, texture coordinates, fog ---------------------------------------------------
+static void vertex_attrs(const VSetup& s, const uint8_t* src, PVert* p) {
+  p->done = 1;
+  const Fvf& f = s.fvf;
+  float dc[4] = {1.0f, 1.0f, 1.0f, 1.0f}, sc[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  if (f.diffuse >= 0) colour_f(rdu(src + f.diffuse), dc);
+  if (f.specular >= 0) colour_f(rdu(src + f.specular), sc);
+  float x = rdf(src), y = rdf(src + 4), z = rdf(src + 8);
+  if (s.lighting) {
+    float n[3] = {0.0f, 0.0f, 0.0f};
+    if (f.normal >= 0) {
+      float nx = rdf(src + f.normal), ny = rdf(src + f.normal + 4), nz = rdf(src + f.normal + 8);
+      n[0] = nx * s.nm[0] + ny * s.nm[3] + nz * s.nm[6];
+      n[1] = nx * s.nm[1] + ny * s.nm[4] + nz * s.nm[7];
+      n[2] = nx * s.nm[2] + ny * s.nm[5] + nz * s.nm[8];
+      if (s.normalize) {
+        float len = sqrtf(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (len > 0.0f) {
+          float k = 1.0f / len;
+          n[0] *= k;
+          n[1] *= k;
+          n[2] *= k;
+        }
+      }
+    }
+    const D3DMATERIAL9& m = s.mat;
+    const float* md = s.diffSrc == CS_DIFFUSE && f.diffuse >= 0     ? dc
+                      : s.diffSrc == CS_SPECULAR && f.specular >= 0 ? sc
+                                                                    : &m.Diffuse.r;
+    const float* ma = s.ambSrc == CS_DIFFUSE && f.diffuse >= 0     ? dc
+                      : s.ambSrc == CS_SPECULAR && f.specular >= 0 ? sc
+                                                                   : &m.Ambient.r;
+    const float* me = s.emiSrc == CS_DIFFUSE && f.diffuse >= 0     ? dc
+                      : s.emiSrc == CS_SPECULAR && f.specular >= 0 ? sc
+                                                                   : &m.Emissive.r;
+    float amb[3] = {s.ambient[0], s.ambient[1], s.ambient[2]};
+    float dif[3] = {0.0f, 0.0f, 0.0f};
+    float vp[3] = {0.0f, 0.0f, 0.0f};
+    if (s.needPos) {
+      const float* W = s.wv;
+      vp[0] = x * W[0] + y * W[4] + z * W[8] + W[12];
+      vp[1] = x * W[1] + y * W[5] + z * W[9] + W[13];
+      vp[2] = x * W[2] + y * W[6] + z * W[10] + W[14];
+    }
+    for (int i = 0; i < s.nlights; i++) {
+      const LightV& l = s.light[i];
+      float L[3], att = 1.0f;
+      if (l.type == D3DLIGHT_DIRECTIONAL) {
+        L[0] = l.dir[0];
+        L[1] = l.dir[1];
+        L[2] = l.dir[2];
+      } else {
+        float d[3] = {l.pos[0] - vp[0], l.pos[1] - vp[1], l.pos[2] - vp[2]};
+        float dist = sqrtf(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        if (!(dist <= l.range)) continue;
+        float den = l.a0 + l.a1 * dist + l.a2 * dist * dist;
+        att = den > 0.0f ? 1.0f / den : 1.0f;
+        float k = dist > 0.0f ? 1.0f / dist : 0.0f;
+        L[0] = d[0] * k;
+        L[1] = d[1] * k;
+        L[2] = d[2] * k;
+      }
+      float ndl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
+      if (ndl > 0.0f) {
+        dif[0] += l.diff[0] * ndl * att;
+        dif[1] += l.diff[1] * ndl * att;
+        dif[2] += l.diff[2] * ndl * att;
+      }
+      amb[0] += l.amb[0] * att;
+      amb[1] += l.amb[1] * att;
+      amb[2] += l.amb[2] * att;
+    }
+    float c[3];
+    for (int k = 0; k < 3; k++) {
+      float v = me[k] + ma[k] * amb[k] + md[k] * dif[k];
+      c[k] = v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN becomes 0
+    }
+    p->r = c[0];
+    p->g = c[1];
+    p->b = c[2];
+    float a = md[3];
+    p->a = a > 0.0f ? (a < 1.0f ? a : 1.0f) : 0.0f;
+  } else {
+    p->r = dc[0];
+    p->g = dc[1];
+    p->b = dc[2];
+    p->a = dc[3];
+  }
+  if (f.tex >= 0) {
+    float u = rdf(src + f.tex), v = f.texDim >= 2 ? rdf(src + f.tex + 4) : 0.0f;
+    // interpolation and sampling cope with any finite value; others become 0
+    p->u = (u - u) == 0.0f ? u : 0.0f;
+    p->v = (v - v) == 0.0f ? v : 0.0f;
+  } else {
+    p->u = p->v = 0.0f;
+  }
+  float fog = 1.0f;
+  if (s.fogFromSpecular) {
+    if (f.specular >= 0) fog = sc[3];
+  } else if (s.fogMode) {
+    const float* W = s.wv;
+    float vz = x * W[2] + y * W[6] + z * W[10] + W[14];
+    float d = fabsf(vz);
+    if (s.rangeFog) {
+      float vx = x * W[0] + y * W[4] + z * W[8] + W[12];
+      float vy = x * W[1] + y * W[5] + z * W[9] + W[13];
+      d = sqrtf(vx * vx + vy * vy + vz * vz);
+    }
+    if (s.fogMode == D3DFOG_LINEAR) {
+      fog = (s.fogEnd - d) * s.fogScale;  // clamped per pixel
+    } else if (s.fogMode == D3DFOG_EXP) {
+      fog = expf(-d * s.fogDensity);
+    } else {
+      float e = d * s.fogDensity;
+      fog = expf(-e * e);
+    }
+    if (!(fog > -1e30f && fog < 1e30f)) fog = fog > 0.0f ? 1e30f : (fog < 0.0f ? -1e30f : 0.0f);
+  }
+  p->f = fog;
+}
+
+// ---- clipping --------------------------------------------------------------------------------------
+struct ClipPlane {
+  float a, b, c, d, e;  // inside: a x + b y + c z + d w + e >= 0
+};
+
+static inline float pdist(const ClipPlane& pl, const PVert& v) {
+  return pl.a * v.cx + pl.b * v.cy + pl.c * v.cz + pl.d * v.cw + pl.e;
+}
+
+static inline void lerp_vert(const PVert& a, const PVert& b, float t, PVert* o) {
+  o->cx = a.cx + (b.cx - a.cx) * t;
+  o->cy = a.cy + (b.cy - a.cy) * t;
+  o->cz = a.cz + (b.cz - a.cz) * t;
+  o->cw = a.cw + (b.cw - a.cw) * t;
+  o->r = a.r + (b.r - a.r) * t;
+  o->g = a.g + (b.g - a.g) * t;
+  o->b = a.b + (b.b - a.b) * t;
+  o->a = a.a + (b.a - a.a) * t;
+  o->u = a.u + (b.u - a.u) * t;
+  o->v = a.v + (b.v - a.v) * t;
+  o->f = a.f + (b.f - a.f) * t;
+  o->done = 1;
+  o->code = 0;
+}
+
+enum { MAX_POLY = 16 };
+
+static int clip_poly(const ClipPlane& pl, const PVert* in, int n, PVert* out) {
+  int m = 0;
+  for (int i = 0; i < n; i++) {
+    const PVert& a = in[i];
+    const PVert& b = in[(i + 1) % n];
+    float da = pdist(pl, a), db = pdist(pl, b);
+    if (da >= 0.0f) out[m++] = a;
+    if ((da >= 0.0f) != (db >= 0.0f)) {
+      // always from the inside vertex, so a shared edge clips the same way
+      // for both of its triangles
+      if (da >= 0.0f)
+        lerp_vert(a, b, da / (da - db), &out[m++]);
+      else
+        lerp_vert(b, a, db / (db - da), &out[m++]);
+    }
+  }
+  return m;
+}
+
+static void draw_clipped(const VSetup& s, const RasterState& rs, const PVert* v0, const PVert* v1,
+                         const PVert* v2, uint32_t codes) {
+  PVert bufA[MAX_POLY], bufB[MAX_POLY];
+  bufA[0] = *v0;
+  bufA[1] = *v1;
+  bufA[2] = *v2;
+  int n = 3;
+  PVert* in = bufA;
+  PVert* out = bufB;
+  ClipPlane planes[7];
+  int np = 0;
+  if (s.fvf.rhw) {
+    if (codes & CLIP_GB_LEFT) planes[np++] = {1, 0, 0, GUARD, 0};
+    if (codes & CLIP_GB_RIGHT) planes[np++] = {-1, 0, 0, GUARD, 0};
+    if (codes & CLIP_GB_TOP) planes[np++] = {0, 1, 0, GUARD, 0};
+    if (codes & CLIP_GB_BOTTOM) planes[np++] = {0, -1, 0, GUARD, 0};
+  } else {
+    if (codes & CLIP_NEAR) planes[np++] = {0, 0, 1, 0, 0};
+    if (codes & CLIP_FAR) planes[np++] = {0, 0, -1, 1, 0};
+    if (codes & CLIP_W) planes[np++] = {0, 0, 0, 1, -W_EPS};
+    if (codes & CLIP_GB_LEFT) planes[np++] = {1, 0, 0, -s.gl, 0};
+    if (codes & CLIP_GB_RIGHT) planes[np++] = {-1, 0, 0, s.gr, 0};
+    if (codes & CLIP_GB_BOTTOM) planes[np++] = {0, 1, 0, -s.gb, 0};
+    if (codes & CLIP_GB_TOP) planes[np++] = {0, -1, 0, s.gt, 0};
+  }
+  for (int i = 0; i < np && n >= 3; i++) {
+    n = clip_poly(planes[i], in, n, out);
+    PVert* t = in;
+    in = out;
+    out = t;
+  }
+  if (n < 3) return;
+  for (int i = 0; i < n; i++) {
+    if (!(in[i].cw > 0.0f)) return;  // rounding left a vertex at w <= 0: drop the sliver
+    project(s, &in[i]);
+  }
+  for (int i = 1; i + 1 < n; i++) {
+    int64_t area = (int64_t)(in[i].X - in[0].X) * (in[i + 1].Y - in[0].Y) -
+                   (int64_t)(in[i + 1].X - in[0].X) * (in[i].Y - in[0].Y);
+    if (raster_keep(rs, area)) raster_triangle(rs, &in[0], &in[i], &in[i + 1]);
+  }
+}
+
+// ---- raster state from the device state ---------------------------------------------------------------
+// The stage setup as a product: colour = T^t x D^d x K per channel (T the
+// texel, D the diffuse colour, K a constant), which covers MODULATE,
+// SELECTARG1, SELECTARG2 and DISABLE over TEXTURE, DIFFUSE, CURRENT,
+// TFACTOR and CONSTANT.
+struct Mono {
+  int t, d;
+  float k[4];
+};
+
+static Mono mono_const(uint32_t c) {
+  Mono m;
+  m.t = m.d = 0;
+  colour_f(c, m.k);
+  return m;
+}
+
+static Mono mono_mul(const Mono& a, const Mono& b) {
+  Mono m;
+  m.t = a.t + b.t;
+  m.d = a.d + b.d;
+  for (int i = 0; i < 4; i++) m.k[i] = a.k[i] * b.k[i];
+  return m;
+}
+
+static Mono stage_arg(DWORD arg, const Mono& cur, const DeviceState& st, int stage) {
+  Mono m = mono_const(0xFFFFFFFFu);
+  switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE: m.d = 1; break;
+    case D3DTA_CURRENT: return cur;
+    case D3DTA_TEXTURE: m.t = 1; break;
+    case D3DTA_TFACTOR: return mono_const(st.rs[D3DRS_TEXTUREFACTOR]);
+    case D3DTA_CONSTANT: return mono_const(st.tss[stage][D3DTSS_CONSTANT]);
+    case D3DTA_SPECULAR:
+    case D3DTA_TEMP:
+    default: return mono_const(0);
+  }
+  return m;
+}
+
+static int uses_texture(DWORD op, DWORD a1, DWORD a2) {
+  int t1 = (a1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE, t2 = (a2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+  if (op == D3DTOP_SELECTARG1) return t1;
+  if (op == D3DTOP_SELECTARG2) return t2;
+  return t1 || t2;
+}
+
+static Mono stage_op(DWORD op, DWORD a1, DWORD a2, const Mono& cur, const DeviceState& st, int stage) {
+  switch (op) {
+    case D3DTOP_SELECTARG1: return stage_arg(a1, cur, st, stage);
+    case D3DTOP_SELECTARG2: return stage_arg(a2, cur, st, stage);
+    default:  // MODULATE; other operations are approximated by it
+      return mono_mul(stage_arg(a1, cur, st, stage), stage_arg(a2, cur, st, stage));
+  }
+}
+
+static void combiner(const DeviceState& st, RasterState& rs, int texBound) {
+  Mono c, a;
+  c.t = a.t = 0;
+  c.d = a.d = 1;
+  for (int i = 0; i < 4; i++) c.k[i] = a.k[i] = 1.0f;
+  for (int s = 0; s < 2; s++) {
+    const DWORD* t = st.tss[s];
+    DWORD cop = t[D3DTSS_COLOROP];
+    if (cop == D3DTOP_DISABLE) break;  // this stage and every later one
+    DWORD aop = t[D3DTSS_ALPHAOP];
+    // Only stage 0 samples a texture. A stage whose arguments need a texture
+    // that is not there passes the current value on unchanged.
+    int hasTex = s == 0 && texBound;
+    Mono nc = c, na = a;
+    if (hasTex || !uses_texture(cop, t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]))
+      nc = stage_op(cop, t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2], c, st, s);
+    if (aop != D3DTOP_DISABLE && (hasTex || !uses_texture(aop, t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2])))
+      na = stage_op(aop, t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2], a, st, s);
+    c = nc;
+    a = na;
+  }
+  rs.useTexRGB = c.t > 0;
+  rs.useDiffRGB = c.d > 0;
+  rs.useTexA = a.t > 0;
+  rs.useDiffA = a.d > 0;
+  rs.kR = c.k[0];
+  rs.kG = c.k[1];
+  rs.kB = c.k[2];
+  rs.kA = a.k[3];
+}
+
+// 0: nothing can be drawn (empty target area).
+static int raster_state(const DeviceState& st, const Fvf& fvf, RasterState* out) {
+  RasterState& rs = *out;
+  memset(&rs, 0, sizeof rs);
+  const SoftSurface* rt = st.rt;
+  rs.colour = rt->img;
+  rs.colourAlphaOr = rt->fmt == D3DFMT_X8R8G8B8;
+  long x0 = (long)st.vp.X, y0 = (long)st.vp.Y;
+  long x1 = x0 + (long)st.vp.Width, y1 = y0 + (long)st.vp.Height;
+  if (x1 > rt->img.w) x1 = rt->img.w;
+  if (y1 > rt->img.h) y1 = rt->img.h;
+  if (st.rs[D3DRS_SCISSORTESTENABLE]) {
+    if (st.scissor.left > x0) x0 = st.scissor.left;
+    if (st.scissor.top > y0) y0 = st.scissor.top;
+    if (st.scissor.right < x1) x1 = st.scissor.right;
+    if (st.scissor.bottom < y1) y1 = st.scissor.bottom;
+  }
+  rs.zTest = st.ds && st.rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+  if (rs.zTest) {
+    rs.depth = st.ds->img;
+    rs.depthMax = depth_max(st.ds->fmt);
+    // a depth buffer smaller than the target limits drawing to its size
+    if (x1 > st.ds->img.w) x1 = st.ds->img.w;
+    if (y1 > st.ds->img.h) y1 = st.ds->img.h;
+    rs.zWrite = st.rs[D3DRS_ZWRITEENABLE] != 0;
+    rs.zFunc = st.rs[D3DRS_ZFUNC];
+  }
+  if (x0 >= x1 || y0 >= y1) return 0;
+  rs.x0 = (int)x0;
+  rs.y0 = (int)y0;
+  rs.x1 = (int)x1;
+  rs.y1 = (int)y1;
+
+  rs.aTest = st.rs[D3DRS_ALPHATESTENABLE] != 0;
+  rs.aFunc = st.rs[D3DRS_ALPHAFUNC];
+  rs.aRef = (int)(st.rs[D3DRS_ALPHAREF] & 0xFF);
+  rs.srcBlend = st.rs[D3DRS_SRCBLEND];
+  rs.dstBlend = st.rs[D3DRS_DESTBLEND];
+  rs.blendOp = st.rs[D3DRS_BLENDOP];
+  rs.tfactor = st.rs[D3DRS_BLENDFACTOR];
+  if (!st.rs[D3DRS_ALPHABLENDENABLE])
+    rs.blend = BL_NONE;
+  else if (rs.blendOp != D3DBLENDOP_ADD)
+    rs.blend = BL_GENERIC;
+  else if (rs.srcBlend == D3DBLEND_SRCALPHA && rs.dstBlend == D3DBLEND_INVSRCALPHA)
+    rs.blend = BL_ALPHA;
+  else if (rs.srcBlend == D3DBLEND_SRCALPHA && rs.dstBlend == D3DBLEND_ONE)
+    rs.blend = BL_ADD_ALPHA;
+  else if (rs.srcBlend == D3DBLEND_ONE && rs.dstBlend == D3DBLEND_ONE)
+    rs.blend = BL_ADD;
+  else if (rs.srcBlend == D3DBLEND_ONE && rs.dstBlend == D3DBLEND_ZERO)
+    rs.blend = BL_NONE;
+  else
+    rs.blend = BL_GENERIC;
+
+  rs.fog = st.rs[D3DRS_FOGENABLE] != 0;
+  if (rs.fog && fvf.rhw && fvf.specular < 0) rs.fog = 0;  // nothing to take the fog factor from
+  uint32_t fc = st.rs[D3DRS_FOGCOLOR];
+  rs.fogR = (float)((fc >> 16) & 0xFF);
+  rs.fogG = (float)((fc >> 8) & 0xFF);
+  rs.fogB = (float)(fc & 0xFF);
+  rs.cull = st.rs[D3DRS_CULLMODE];
+  rs.shadeFlat = st.rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+
+  const SoftTexture* tex = st.tex[0];
+  combiner(st, rs, tex != nullptr);
+  if (tex && (rs.useTexRGB || rs.useTexA)) {
+    rs.tex = tex;
+    const DWORD* sm = st.samp[0];
+    int base = (int)sm[D3DSAMP_MAXMIPLEVEL];
+    if (base < 0 || base > tex->levels - 1) base = tex->levels - 1;
+    rs.texBase = base;
+    rs.texLevels = sm[D3DSAMP_MIPFILTER] == D3DTEXF_NONE ? base + 1 : tex->levels;
+    rs.wrapU = sm[D3DSAMP_ADDRESSU] == D3DTADDRESS_WRAP || sm[D3DSAMP_ADDRESSU] == D3DTADDRESS_MIRROR;
+    rs.wrapV = sm[D3DSAMP_ADDRESSV] == D3DTADDRESS_WRAP || sm[D3DSAMP_ADDRESSV] == D3DTADDRESS_MIRROR;
+  } else {
+    rs.useTexRGB = rs.useTexA = 0;
+  }
+  return 1;
+}
+
+// ---- the draw -----------------------------------------------------------------------------------------
+static int grow(Scratch& s, int n) {
+  if (n <= s.cap) return 1;
+  int cap = s.cap ? s.cap : 1024;
+  while (cap < n) cap *= 2;
+  PVert* p = (PVert*)realloc(s.verts, (size_t)cap * sizeof(PVert));
+  if (!p) return 0;
+  s.verts = p;
+  s.cap = cap;
+  return 1;
+}
+
+static inline void triangle(const VSetup& s, const RasterState& rs, PVert* pv, const uint8_t* vdata, UINT stride,
+                            int lo, int i0, int i1, int i2) {
+  PVert* a = pv + i0;
+  PVert* b = pv + i1;
+  PVert* c = pv + i2;
+  uint32_t ca = a->code, cb = b->code, cc = c->code;
+  uint32_t any = ca | cb | cc;
+  if (any & CLIP_BAD) return;
+  if (ca & cb & cc & CLIP_REJECT_MASK) return;
+  if (!(any & CLIP_MUST_MASK)) {
+    int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
+    if (!raster_keep(rs, area)) return;
+  }
+  if (!a->done) vertex_attrs(s, vdata + (size_t)(lo + i0) * stride, a);
+  if (!b->done) vertex_attrs(s, vdata + (size_t)(lo + i1) * stride, b);
+  if (!c->done) vertex_attrs(s, vdata + (size_t)(lo + i2) * stride, c);
+  if (any & CLIP_MUST_MASK)
+    draw_clipped(s, rs, a, b, c, any);
+  else
+    raster_triangle(rs, a, b, c);
+}
+
+HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata, UINT stride, UINT vfirst,
+                         UINT vcount, const void* idata, int index32, UINT icount, int baseVertex) {
+  if (!st.rt) return D3DERR_INVALIDCALL;
+  Fvf fvf;
+  DWORD tci = st.tss[0][D3DTSS_TEXCOORDINDEX];
+  if (!fvf_decode(st.fvf, (tci & 0xFFFF0000u) ? 0xFFFFFFFFu : tci, &fvf)) return D3DERR_INVALIDCALL;
+  if (stride < (UINT)fvf.size) return D3DERR_INVALIDCALL;
+  RasterState rs;
+  if (!raster_state(st, fvf, &rs)) return D3D_OK;
+
+  // the vertices this draw reads
+  int64_t lo, hi;
+  if (!idata) {
+    lo = vfirst;
+    hi = (int64_t)vfirst + vcount;
+  } else {
+    lo = INT64_MAX;
+    hi = INT64_MIN;
+    for (UINT i = 0; i < icount; i++) {
+      int64_t v = (index32 ? (int64_t)((const uint32_t*)idata)[i] : (int64_t)((const uint16_t*)idata)[i]) +
+                  baseVertex;
+      if (v < 0 || v >= (int64_t)vcount) continue;  // such triangles are skipped below
+      if (v < lo) lo = v;
+      if (v > hi) hi = v;
+    }
+    if (lo > hi) return D3D_OK;
+    hi++;
+  }
+  int n = (int)(hi - lo);
+  if (!grow(scratch, n)) return E_OUTOFMEMORY;
+  PVert* pv = scratch.verts;
+  VSetup vs;
+  vsetup(st, fvf, rs, &vs);
+  transform_positions(vs, vdata + (size_t)lo * stride, stride, pv, n);
+
+  int ilo = (int)lo;
+  // vertex slot of the k-th vertex of the primitive stream; -1 when outside
+  auto slot = [&](UINT k) -> int {
+    if (!idata) return (int)(vfirst + k - lo);
+    int64_t v = (index32 ? (int64_t)((const uint32_t*)idata)[k] : (int64_t)((const uint16_t*)idata)[k]) +
+                baseVertex;
+    if (v < lo || v >= hi) return -1;
+    return (int)(v - lo);
+  };
+  for (UINT p = 0; p < prims; p++) {
+    int i0, i1, i2;
+    if (type == D3DPT_TRIANGLELIST) {
+      i0 = slot(3 * p);
+      i1 = slot(3 * p + 1);
+      i2 = slot(3 * p + 2);
+    } else if (type == D3DPT_TRIANGLESTRIP) {
+      // every second triangle is reversed so all keep the first one's winding
+      i0 = slot(p);
+      i1 = slot(p + 1 + (p & 1));
+      i2 = slot(p + 2 - (p & 1));
+    } else {
+      i0 = slot(0);
+      i1 = slot(p + 1);
+      i2 = slot(p + 2);
+    }
+    if (i0 < 0 || i1 < 0 || i2 < 0) continue;
+    triangle(vs, rs, pv, vdata, stride, ilo, i0, i1, i2);
+  }
+  return D3D_OK;
+}
+
+}  // namespace soft
