@@ -344,9 +344,8 @@ void ui_rects(const CfPic& p, CfFactCtx& k) {
   expect_px(p, k, 3, 20, bg, 0, "line (0,20)-(3,21)");
 }
 
-// The magnification: black bars, 2x2 blocks at scale 2; at 2.5 each pixel
-// shows the low-resolution pixel under its centre, an exact edge taking the
-// next one.
+// The magnification: black bars, 2x2 blocks at scale 2; at 2.4 each pixel
+// shows the low-resolution pixel under its centre.
 void magnify_int(const CfPic& p, CfFactCtx& k) {
   for (int y = 0; y < p.h; y++)
     for (int x = 0; x < p.w; x++) {
@@ -361,11 +360,11 @@ void magnify_frac(const CfPic& p, CfFactCtx& k) {
   if (!low2) return k.fail("needs the picture of magnify_int");
   for (int y = 0; y < p.h; y++)
     for (int x = 0; x < p.w; x++) {
-      if (y < 5 || y >= 155) {
+      if (y < 8 || y >= 152) {
         if (p.at(x, y) != 0) k.fail("bar pixel (%d, %d) not black", x, y);
         continue;
       }
-      int lx = (int)floor((x + 0.5) / 2.5), ly = (int)floor((y - 5 + 0.5) / 2.5);
+      int lx = (int)floor((x + 0.5) / 2.4), ly = (int)floor((y - 8 + 0.5) / 2.4);
       uint32_t want = low2->at(8 + 2 * lx, 8 + 2 * ly);
       if (p.at(x, y) != want)
         k.fail("(%d, %d) is %06X, low-resolution pixel (%d, %d) is %06X", x, y, (unsigned)p.at(x, y), lx, ly,

@@ -18,13 +18,22 @@
 #include "cf_facts.h"
 #include "cf_image.h"
 #include "cf_soft.h"
+#include "rt/rt.h"
 #include "rt/sys.h"
+#if CF_HAVE_LAYER
+#include "cf_layer.h"
+#include "gfx/soft/soft.h"
+#endif
 
 namespace {
 
 struct Config {
   std::string exe, runner, out, wineDir;
 } g_cfg;
+
+// The layer frame: a 1024x768 screenshot of a 340x256 frame at scale 3.
+// Differences come in 3x3 blocks; this allows about 100 frame pixels.
+const int kLayerTolDelta = 3, kLayerTolCount = 900;
 
 struct Store {
   std::string wineError;  // why there are no Wine pictures
@@ -33,6 +42,8 @@ struct Store {
   std::map<std::string, CfPic> wine, soft;
   std::map<std::string, std::string> softError;
   std::map<std::string, CfDiff> diffs;
+  CfPic wineLayer, softLayer;
+  std::string softLayerError;
 };
 
 std::string read_file(const std::string& path) {
@@ -97,6 +108,9 @@ void run_wine(Store& s) {
     free(px);
     s.wine[sc->name] = p;
   }
+  uint32_t* px = cf_bmp_read((dir + "/layer_shot.bmp").c_str(), &s.wineLayer.w, &s.wineLayer.h);
+  if (px) s.wineLayer.px.assign(px, px + (size_t)s.wineLayer.w * (size_t)s.wineLayer.h);
+  free(px);
 }
 
 void render_soft(Store& s) {
@@ -112,6 +126,23 @@ void render_soft(Store& s) {
     else s.softError[cf_scene(i)->name] = err;
   }
   cf_soft_close(&dev);
+#if CF_HAVE_LAYER
+  // the same frame through the graphics layer, on the software device
+  sys_lib_provide("d3d9.dll", soft_d3d9_proc);
+  std::string dir = g_cfg.out + "/soft-layer/";
+  std::string mk = "mkdir -p '" + dir + "'";
+  if (system(mk.c_str()) != 0) return;
+  log_open((dir + "layer.log").c_str());
+  char why[200] = "";
+  if (!cf_layer_run(nullptr, dir.c_str(), why, sizeof why)) {
+    s.softLayerError = why;
+    return;
+  }
+  uint32_t* px = cf_bmp_read((dir + CF_LAYER_SHOT).c_str(), &s.softLayer.w, &s.softLayer.h);
+  if (px) s.softLayer.px.assign(px, px + (size_t)s.softLayer.w * (size_t)s.softLayer.h);
+  else s.softLayerError = "no " CF_LAYER_SHOT " written";
+  free(px);
+#endif
 }
 
 Store& store() {
@@ -165,16 +196,18 @@ INSTANTIATE_TEST_SUITE_P(Rules, WineFact, testing::Range(0, g_cfFactCount),
 
 // ---- the software device draws what Wine draws ---------------------------------------------------
 
-void write_failure(const CfScene* sc, const CfPic& wine, const CfPic& soft, std::string* where) {
-  std::string base = g_cfg.out + "/" + sc->name;
-  std::vector<uint32_t> diff = cf_diff_picture(wine.px.data(), soft.px.data(), sc->w, sc->h, sc->tolDelta);
+void write_failure(const char* name, const CfPic& wine, const CfPic& soft, int tolDelta, int zoom,
+                   std::string* where) {
+  std::string base = g_cfg.out + "/" + name;
+  std::vector<uint32_t> diff = cf_diff_picture(wine.px.data(), soft.px.data(), wine.w, wine.h, tolDelta);
   const char* kinds[3] = {"wine", "soft", "diff"};
   const uint32_t* data[3] = {wine.px.data(), soft.px.data(), diff.data()};
   for (int i = 0; i < 3; i++) {
     std::string bmp = base + "." + kinds[i] + ".bmp", png = base + "." + kinds[i] + ".png";
-    if (!cf_bmp_write(bmp.c_str(), data[i], sc->w, sc->h)) continue;
-    // a larger PNG for looking at; the BMP stays if convert is missing
-    std::string cmd = "convert '" + bmp + "' -scale 400% '" + png + "' 2>/dev/null && rm -f '" + bmp + "'";
+    if (!cf_bmp_write(bmp.c_str(), data[i], wine.w, wine.h)) continue;
+    // a PNG (enlarged when small) for looking at; the BMP stays if convert is missing
+    std::string cmd = "convert '" + bmp + "' -scale " + std::to_string(zoom * 100) + "% '" + png +
+                      "' 2>/dev/null && rm -f '" + bmp + "'";
     *where += "  " + std::string(system(cmd.c_str()) == 0 ? png : bmp) + "\n";
   }
 }
@@ -194,7 +227,7 @@ TEST_P(Scene, MatchesWine) {
   s.diffs[sc->name] = d;
   if (d.over > sc->tolCount) {
     std::string where;
-    write_failure(sc, *wine, soft, &where);
+    write_failure(sc->name, *wine, soft, sc->tolDelta, 4, &where);
     ADD_FAILURE() << sc->name << " (" << sc->what << "): " << d.over << " pixels differ by more than "
                   << sc->tolDelta << " (allowed " << sc->tolCount << "), largest difference " << d.maxDelta
                   << "; first at (" << d.firstX << ", " << d.firstY << ")\n"
@@ -203,6 +236,27 @@ TEST_P(Scene, MatchesWine) {
                   << where;
   }
 }
+
+#if CF_HAVE_LAYER
+// The game's own graphics layer and assets drawing a frame on both devices.
+TEST(Conformance, LayerFrameMatchesWine) {
+  Store& s = store();
+  ASSERT_EQ(s.softLayerError, "") << "the layer frame on the software device";
+  if (s.wineLayer.px.empty()) GTEST_SKIP() << "no Wine picture of the layer frame";
+  ASSERT_EQ(s.wineLayer.w, s.softLayer.w);
+  ASSERT_EQ(s.wineLayer.h, s.softLayer.h);
+  CfDiff d = cf_diff(s.wineLayer.px.data(), s.softLayer.px.data(), s.wineLayer.w, s.wineLayer.h, kLayerTolDelta);
+  s.diffs["layer_shot"] = d;
+  if (d.over > kLayerTolCount) {
+    std::string where;
+    write_failure("layer_shot", s.wineLayer, s.softLayer, kLayerTolDelta, 1, &where);
+    ADD_FAILURE() << "layer frame: " << d.over << " pixels differ by more than " << kLayerTolDelta << " (allowed "
+                  << kLayerTolCount << "), largest difference " << d.maxDelta << "; first at (" << d.firstX << ", "
+                  << d.firstY << ")\npictures:\n"
+                  << where;
+  }
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Conformance, Scene, testing::Range(0, cf_scene_count()),
                          [](const testing::TestParamInfo<int>& i) { return std::string(cf_scene(i.param)->name); });
@@ -227,13 +281,14 @@ int main(int argc, char** argv) {
   Store& s = store();
   printf("\nWine run %.1f s, whole test %.1f s. Per scene: pixels over the tolerance / allowed, largest difference:\n",
          s.wineSeconds, now_seconds() - t0);
-  for (int i = 0; i < cf_scene_count(); i++) {
-    const CfScene* sc = cf_scene(i);
-    auto it = s.diffs.find(sc->name);
-    if (it == s.diffs.end()) printf("  %-16s -\n", sc->name);
+  for (int i = 0; i <= cf_scene_count(); i++) {
+    const CfScene* sc = i < cf_scene_count() ? cf_scene(i) : nullptr;
+    const char* name = sc ? sc->name : "layer_shot";
+    auto it = s.diffs.find(name);
+    if (it == s.diffs.end()) printf("  %-16s -\n", name);
     else
-      printf("  %-16s %5d / %-4d  max %3d (tolerance %d)\n", sc->name, it->second.over, sc->tolCount,
-             it->second.maxDelta, sc->tolDelta);
+      printf("  %-16s %5d / %-4d  max %3d (tolerance %d)\n", name, it->second.over,
+             sc ? sc->tolCount : kLayerTolCount, it->second.maxDelta, sc ? sc->tolDelta : kLayerTolDelta);
   }
   return rc;
 }

@@ -1,6 +1,8 @@
 // The conformance scenes on the real Direct3D 9: creates a window and a
 // device the way the game does, renders every scene (or those named after
-// the folder) and writes each picture as <folder>/<scene>.bmp.
+// the folder) and writes each picture as <folder>/<scene>.bmp; then draws a
+// frame through the game's graphics layer (see cf_layer.h) unless scenes
+// were named.
 //   cf_wine.exe FOLDER [SCENE...]
 // Prints one line per scene; exit code 0 when every scene was written.
 #include <stdio.h>
@@ -8,6 +10,7 @@
 #include <string.h>
 
 #include "cf_image.h"
+#include "cf_layer.h"
 #include "cf_scene.h"
 
 typedef IDirect3D9*(WINAPI* Create9Fn)(UINT);
@@ -100,6 +103,16 @@ int main(int argc, char** argv) {
   }
   dev->Release();
   d3d->Release();
+  if (argc == 2) {
+    char err[200] = "", layerDir[600];
+    snprintf(layerDir, sizeof layerDir, "%s\\", dir);
+    if (cf_layer_run(hwnd, layerDir, err, sizeof err)) {
+      printf("layer frame ok\n");
+    } else {
+      printf("layer frame FAILED: %s\n", err);
+      failures++;
+    }
+  }
   DestroyWindow(hwnd);
   printf("done %d scenes, %d failed\n", done, failures);
   fflush(stdout);
