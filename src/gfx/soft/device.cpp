@@ -1,6 +1,7 @@
 // The software device: creation, state, resources, clearing, presentation,
 // loss and reset. Drawing is in draw.cpp and raster.cpp.
 #include <SDL.h>
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -737,7 +738,7 @@ HRESULT SoftDevice::Clear(DWORD n, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (flags & D3DCLEAR_TARGET) fill_rect(st.rt->img, (int)x0, (int)y0, (int)x1, (int)y1, c);
     if (flags & D3DCLEAR_ZBUFFER) {
       uint32_t m = depth_max(st.ds->fmt);
-      uint32_t dv = (uint32_t)((double)z * m + 0.5);
+      uint32_t dv = (uint32_t)lrint((double)z * m);
       fill_rect(st.ds->img, (int)x0, (int)y0, (int)x1, (int)y1, dv);
     }
   }

@@ -260,6 +260,12 @@ static void vsetup(const DeviceState& st, const Fvf& fvf, const RasterState& rs,
 }
 
 // ---- phase 1: positions and clip codes ----------------------------------------------------------
+// Snapping to 1/256 pixel; a position exactly halfway goes right and up.
+static inline void snap(PVert* p, float sx, float sy) {
+  p->X = (int32_t)floorf(sx * 256.0f + 0.5f);
+  p->Y = (int32_t)ceilf(sy * 256.0f - 0.5f);
+}
+
 static inline void project(const VSetup& s, PVert* p) {
   float rhw = 1.0f / p->cw;
   float sx, sy, sz;
@@ -283,8 +289,7 @@ static inline void project(const VSetup& s, PVert* p) {
   p->sy = sy;
   p->sz = sz;
   p->rhw = rhw;
-  p->X = (int32_t)lrintf(sx * 256.0f);
-  p->Y = (int32_t)lrintf(sy * 256.0f);
+  snap(p, sx, sy);
 }
 
 static const float W_EPS = 1e-6f;
@@ -325,8 +330,7 @@ static void transform_positions(const VSetup& s, const uint8_t* src, UINT stride
         p->sy = y;
         p->sz = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
         p->rhw = rhw;
-        p->X = (int32_t)lrintf(x * 256.0f);
-        p->Y = (int32_t)lrintf(y * 256.0f);
+        snap(p, x, y);
       }
       continue;
     }
@@ -422,6 +426,7 @@ static void vertex_attrs(const VSetup& s, const uint8_t* src, PVert* p) {
         L[2] = d[2] * k;
       }
       float ndl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
+      if (ndl > 1.0f) ndl = 1.0f;  // long normals light no more than unit ones
       if (ndl > 0.0f) {
         dif[0] += l.diff[0] * ndl * att;
         dif[1] += l.diff[1] * ndl * att;

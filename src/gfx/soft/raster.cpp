@@ -56,8 +56,18 @@ static inline i4 ffloor(f4 x) {
   return i + (i4)(b > x);  // -1 where truncation went up
 }
 
-// Non-negative float (already clamped to a small range) to the nearest int.
+// Non-negative float (already clamped to a small range) to the nearest int,
+// halves up.
 static inline i4 fround(f4 x) { return __builtin_convertvector(x + splat(0.5f), i4); }
+
+// Float (already clamped to a small range) to the nearest int, halves to even.
+static inline i4 fround_even(f4 x) {
+#if defined(__SSE2__)
+  return (i4)_mm_cvtps_epi32((__m128)x);
+#else
+  return i4{(int32_t)lrintf(x[0]), (int32_t)lrintf(x[1]), (int32_t)lrintf(x[2]), (int32_t)lrintf(x[3])};
+#endif
+}
 
 static inline f4 tofloat(i4 x) { return __builtin_convertvector(x, f4); }
 
@@ -197,7 +207,7 @@ struct Pix {
     if (rs.zTest || rs.zWrite) {
       f4 z = plane(P_Z, fx);
       z = vmin(vmax(z, splat(0.0f)), splat(1.0f));
-      zi = __builtin_convertvector(z * splat(zscale) + splat(0.5f), i4);
+      zi = fround_even(z * splat(zscale));
       if (rs.zTest) {
         i4 zb = (i4)load4(zrow + x);
         i4 pass;
@@ -299,14 +309,19 @@ struct Pix {
     i4 B = fround(vmin(vmax(b, lo), hi));
     i4 A = fround(vmin(vmax(a, lo), hi));
     if (rs.aTest) {
-      i4 ref = splati(rs.aRef), pass;
+      // The test sees the alpha before rounding. Products of bytes differ
+      // from a whole number by 1/255 or more, far above the float noise, so
+      // a margin of 1/512 separates "equal" from "different".
+      const f4 eps = splat(1.0f / 512.0f);
+      f4 ref = splat((float)rs.aRef);
+      i4 pass;
       switch (rs.aFunc) {
-        case D3DCMP_GREATEREQUAL: pass = A >= ref; break;
-        case D3DCMP_GREATER: pass = A > ref; break;
-        case D3DCMP_LESS: pass = A < ref; break;
-        case D3DCMP_LESSEQUAL: pass = A <= ref; break;
-        case D3DCMP_EQUAL: pass = A == ref; break;
-        case D3DCMP_NOTEQUAL: pass = A != ref; break;
+        case D3DCMP_GREATEREQUAL: pass = a >= ref - eps; break;
+        case D3DCMP_GREATER: pass = a > ref + eps; break;
+        case D3DCMP_LESS: pass = a < ref - eps; break;
+        case D3DCMP_LESSEQUAL: pass = a <= ref + eps; break;
+        case D3DCMP_EQUAL: pass = (a >= ref - eps) & (a <= ref + eps); break;
+        case D3DCMP_NOTEQUAL: pass = (a < ref - eps) | (a > ref + eps); break;
         case D3DCMP_NEVER: pass = splati(0); break;
         default: pass = splati(-1); break;
       }
@@ -326,28 +341,33 @@ struct Pix {
     }
   }
 
-  // Blending of 8-bit values: each product rounded to the nearest 8-bit
-  // value, the sum saturated.
+  // Blending of 8-bit values: each product x y / 255 rounded the way the
+  // reference pipeline does it, (t + (t >> 8) + 128) >> 8 with t = x y, the
+  // sum saturated.
+  static inline i4 mul8(i4 x, i4 y) {
+    i4 t = __builtin_convertvector(tofloat(x) * tofloat(y), i4);  // exact: below 2^16
+    return (t + (t >> 8) + splati(128)) >> 8;
+  }
+
   inline void blend(u4 old, i4& R, i4& G, i4& B, i4& A) const {
     i4 dr = (i4)((old >> 16) & 0xFF), dg = (i4)((old >> 8) & 0xFF), db = (i4)(old & 0xFF);
     i4 da = (i4)(old >> 24);
-    const f4 inv = splat(1.0f / 255.0f), half = splat(0.5f);
     const i4 top = splati(255);
     switch (rs.blend) {
       case BL_ALPHA: {
-        f4 sa = tofloat(A), ia = splat(255.0f) - sa;
-        R = imin(ffloor(tofloat(R) * sa * inv + half) + ffloor(tofloat(dr) * ia * inv + half), top);
-        G = imin(ffloor(tofloat(G) * sa * inv + half) + ffloor(tofloat(dg) * ia * inv + half), top);
-        B = imin(ffloor(tofloat(B) * sa * inv + half) + ffloor(tofloat(db) * ia * inv + half), top);
-        A = imin(ffloor(sa * sa * inv + half) + ffloor(tofloat(da) * ia * inv + half), top);
+        i4 sa = A, ia = top - A;
+        R = imin(mul8(R, sa) + mul8(dr, ia), top);
+        G = imin(mul8(G, sa) + mul8(dg, ia), top);
+        B = imin(mul8(B, sa) + mul8(db, ia), top);
+        A = imin(mul8(sa, sa) + mul8(da, ia), top);
         break;
       }
       case BL_ADD_ALPHA: {
-        f4 sa = tofloat(A);
-        R = imin(ffloor(tofloat(R) * sa * inv + half) + dr, top);
-        G = imin(ffloor(tofloat(G) * sa * inv + half) + dg, top);
-        B = imin(ffloor(tofloat(B) * sa * inv + half) + db, top);
-        A = imin(ffloor(sa * sa * inv + half) + da, top);
+        i4 sa = A;
+        R = imin(mul8(R, sa) + dr, top);
+        G = imin(mul8(G, sa) + dg, top);
+        B = imin(mul8(B, sa) + db, top);
+        A = imin(mul8(sa, sa) + da, top);
         break;
       }
       case BL_ADD:
@@ -362,9 +382,9 @@ struct Pix {
     }
   }
 
-  static inline int mul255(int a, int b) {
-    int p = a * b + 128;
-    return (p + (p >> 8)) >> 8;
+  static inline int mul8s(int x, int y) {
+    int t = x * y;
+    return (t + (t >> 8) + 128) >> 8;
   }
 
   inline int factor(DWORD f, int src, int srcA, int dst, int dstA, int bf, int which) const {
@@ -404,7 +424,7 @@ struct Pix {
     for (int c = 0; c < 4; c++) {
       int fs = factor(sf, s[c], s[3], dc[c], dc[3], bfc[c], c);
       int fd = factor(df, s[c], s[3], dc[c], dc[3], bfc[c], c);
-      int ts = mul255(s[c], fs), td = mul255(dc[c], fd), v;
+      int ts = mul8s(s[c], fs), td = mul8s(dc[c], fd), v;
       switch (rs.blendOp) {
         case D3DBLENDOP_SUBTRACT: v = ts - td; break;
         case D3DBLENDOP_REVSUBTRACT: v = td - ts; break;
