@@ -24,7 +24,7 @@ static void build_world(Batch** list) {
     for (int i = 0; i <= 16; i++) {
       float x = -40.0f + 5.0f * (float)i, z = -10.0f + 5.0f * (float)j;
       float y = (i >= 7 && i <= 9) ? 0.0f : 0.25f * (float)((i * 5 + j * 3) % 4);
-      mesh_add_vertex(g, x, y, z, 0, 1, 0, 0xFFFFFFFFu, x / 6.0f, z / 6.0f);
+      mesh_add_vertex(g, x, y, z, 0, 1, 0, 0xFFFFFFFFu, x / 6.0f + 0.0123f, z / 6.0f + 0.0157f);
     }
   for (int j = 0; j < 16; j++)
     for (int i = 0; i < 16; i++) {
@@ -35,13 +35,15 @@ static void build_world(Batch** list) {
   Mesh* k = batch_get(list, kerb, 0, 80);
   for (int s = 0; s < 20; s++) {
     float z = -10.0f + 4.0f * (float)s, bend = 0.015f * (float)(s * s);
-    int a = mesh_add_vertex(r, -4.0f + bend, 0.02f, z, 0, 1, 0, 0xFFFFFFFFu, 0, z / 4.0f);
-    mesh_add_vertex(r, 4.0f + bend, 0.02f, z, 0, 1, 0, 0xFFFFFFFFu, 1, z / 4.0f);
+    // texture coordinates off round values: no texel edge exactly on a pixel centre
+    float v = z / 4.0f + 0.0113f;
+    int a = mesh_add_vertex(r, -4.0f + bend, 0.02f, z, 0, 1, 0, 0xFFFFFFFFu, 0.0107f, v);
+    mesh_add_vertex(r, 4.0f + bend, 0.02f, z, 0, 1, 0, 0xFFFFFFFFu, 1.0107f, v);
     if (s > 0) mesh_add_quad(r, a - 2, a, a + 1, a - 1);
     for (int side = 0; side < 2; side++) {
       float x0 = side ? 4.0f + bend : -4.6f + bend;
-      int b = mesh_add_vertex(k, x0, 0.04f, z, 0, 1, 0, 0xFFFFFFFFu, 0, z);
-      mesh_add_vertex(k, x0 + 0.6f, 0.04f, z, 0, 1, 0, 0xFFFFFFFFu, 1, z);
+      int b = mesh_add_vertex(k, x0, 0.04f, z, 0, 1, 0, 0xFFFFFFFFu, 0.0107f, z + 0.0113f);
+      mesh_add_vertex(k, x0 + 0.6f, 0.04f, z, 0, 1, 0, 0xFFFFFFFFu, 1.0107f, z + 0.0113f);
       if (s > 0) mesh_add_quad(k, b - 4, b, b + 1, b - 3);
     }
   }

@@ -184,9 +184,14 @@ static void near_far_clip(CfCtx* c) {
   cf_bind(c, t);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_set_transform(c, 2, cf_persp(1.5f, (float)c->w / (float)c->h, 1.0f, 60.0f));
-  CfV142 floor[3] = {{-10, -2, 6, 0xFFFF4040u, 0, 0}, {10, -2, 6, 0xFF40FF40u, 4, 0}, {0, -2, -6, 0xFF4040FFu, 2, 3}};
+  // texture coordinates off round values: no pixel centre exactly on a texel edge
+  CfV142 floor[3] = {{-10, -2, 6, 0xFFFF4040u, 0.037f, 0.021f},
+                     {10, -2, 6, 0xFF40FF40u, 4.037f, 0.021f},
+                     {0, -2, -6, 0xFF4040FFu, 2.037f, 3.021f}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, floor, sizeof floor[0]);
-  CfV142 ceil[3] = {{-60, 4, 40, 0xFFFFFF40u, 0, 0}, {60, 4, 40, 0xFF40FFFFu, 6, 0}, {0, 4, 90, 0xFFFF40FFu, 3, 4}};
+  CfV142 ceil[3] = {{-60, 4, 40, 0xFFFFFF40u, 0.043f, 0.019f},
+                    {60, 4, 40, 0xFF40FFFFu, 6.043f, 0.019f},
+                    {0, 4, 90, 0xFFFF40FFu, 3.043f, 4.019f}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, ceil, sizeof ceil[0]);
   // Huge but in front: must still draw exactly its visible part.
   CfV142 wall[3] = {{-4000, -1.5f, 30, 0xFFFFFFFFu, 0, 0}, {4000, -1.5f, 30, 0xFF000000u, 0, 0},

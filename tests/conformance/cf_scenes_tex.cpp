@@ -30,8 +30,10 @@ static void point_edges(CfCtx* c) {
 // Mip selection: 4x4-pixel cells, each with a constant texel footprint over
 // a 64x64 texture whose levels are solid colours (cf_level_colour).
 //  rows 0-3: isotropic footprints round 1, sqrt 2, 2 and 2 sqrt 2
-//  row 4: 2^(k/4 - 1); rows 5, 6: only u, only v stretched by 2^(k/4);
-//  row 7: a 45-degree rotated mapping of footprint 2^(k/4 - 1)
+//  row 4: 2^(k/4 - 7/8); rows 5, 6: only u, only v stretched by 2^(k/4 + 1/8);
+//  row 7: a 45-degree rotated mapping of footprint 2^(k/4 - 7/8)
+// (the sweeps stay 1/8 octave away from the level boundaries at sqrt 2 x 2^n,
+// where Wine's choice is float noise).
 static float pow2_quarter(int k) {  // 2^(k/4) by repeated multiplication: no libm
   float f = 1;
   for (int i = 0; i < k; i++) f *= 1.18920712f;
@@ -45,8 +47,8 @@ float cf_mip_footprint(int row, int col) {
     case 1: return 1.36f + 0.005f * k;
     case 2: return 1.95f + 0.01f * k;
     case 3: return 2.76f + 0.01f * k;
-    case 4: case 7: return 0.5f * pow2_quarter(col);
-    default: return pow2_quarter(col);
+    case 4: case 7: return 0.5f * 1.09050773f * pow2_quarter(col);
+    default: return 1.09050773f * pow2_quarter(col);
   }
 }
 
@@ -80,8 +82,10 @@ static void persp_mip(CfCtx* c) {
   cf_set_transform(c, 2, cf_persp(1.0f, (float)c->w / (float)c->h, 0.5f, 100.0f));
   cf_set_transform(c, 1, cf_look_at(0.3f, 1.2f, 0, 0.3f, 0.4f, 4));
   const uint32_t w = 0xFFFFFFFFu;
-  CfV142 v[6] = {{-4, 0, 0.5f, w, 0, 0}, {4, 0, 0.5f, w, 8, 0}, {-4, 0, 40, w, 0, 40},
-                 {4, 0, 0.5f, w, 8, 0},  {4, 0, 40, w, 8, 40}, {-4, 0, 40, w, 0, 40}};
+  // coordinates off round values, so no pixel centre lands exactly on a texel edge
+  const float u0 = 0.0137f, u1 = 8.0137f, v0 = 0.0211f, v1 = 40.0211f;
+  CfV142 v[6] = {{-4, 0, 0.5f, w, u0, v0}, {4, 0, 0.5f, w, u1, v0}, {-4, 0, 40, w, u0, v1},
+                 {4, 0, 0.5f, w, u1, v0},  {4, 0, 40, w, u1, v1}, {-4, 0, 40, w, u0, v1}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
 
@@ -204,7 +208,7 @@ static void glyphs(CfCtx* c) {
   cf_text(c, f, 2, 3, 1, 0xFFFFFFFFu, "Skidline 0123 lap 3/3 ~!?");
   cf_text(c, f, 2, 15, 2, 0xFFFFE040u, "P1 42.5s");
   cf_text(c, f, 2, 34, 3, 0xC0FF8080u, "GO\xc8");
-  cf_text(c, f, 70, 34, 1.5f, 0xFFFFFFFFu, "mid\nscale");
+  cf_text(c, f, 70, 34, 1, 0xFFFFFFFFu, "two\nlines");
 }
 
 const CfScene g_cfTexScenes[] = {
