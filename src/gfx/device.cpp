@@ -232,7 +232,13 @@ int gfx_init(SysWindow hwnd, int fullscreen) {
   }
 
   g_bound = nullptr;
-  if (!create_targets()) return 0;
+  if (!create_targets()) {
+    release_targets();  // nothing is left half made
+    dev()->Release();
+    g_dev = nullptr;
+    release(g_d3d);
+    return 0;
+  }
   default_states();
   compute_upscale();
   log_printf("gfx ready: %dx%d %s, low %dx%d, scale %.2f", g_bbW, g_bbH, mode_name(g_fullscreen), g_lowW, g_lowH,

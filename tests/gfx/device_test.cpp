@@ -80,6 +80,20 @@ TEST_F(GfxTest, PresentParametersAndOddDisplays) {
     EXPECT_EQ(g_pp.PresentationInterval, (UINT)D3DPRESENT_INTERVAL_IMMEDIATE);
     stop();
   }
+  // Windows too narrow or too small for a whole-number magnification get a
+  // fractional one.
+  const Row odd[] = {{600, 1000, 320, 256, 1.875f, 0, 260}, {200, 200, 320, 256, 0.625f, 0, 20}};
+  for (const Row& r : odd) {
+    g_opt.resW = r.bbW;
+    g_opt.resH = r.bbH;
+    ASSERT_TRUE(start());
+    EXPECT_EQ(g_lowW, r.lowW);
+    EXPECT_EQ(g_lowH, r.lowH);
+    EXPECT_EQ(g_upScale, r.scale);
+    EXPECT_EQ(g_upX, r.upX);
+    EXPECT_EQ(g_upY, r.upY);
+    stop();
+  }
   // Shapes outside 1.25:1 to 2.4:1 are clamped, and the width stays even.
   for (int w = 320; w <= 4000; w += 37) {
     g_opt.resW = w;
@@ -248,6 +262,9 @@ TEST_F(GfxTest, SwitchingDisplayModes) {
 TEST_F(GfxTest, FrameIsMagnifiedWithBlackBars) {
   g_softHooks.modeW = 1024, g_softHooks.modeH = 768;
   ASSERT_TRUE(start(1));
+  // Whatever the back buffer held before, the bars come out black.
+  g_dev->SetRenderTarget(0, g_backBuf);
+  g_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF00FFu, 1.0f, 0);
   gfx_begin_low(0xFF808080u);
   ui_begin();
   ui_rect(0, 0, 1, 1, 0xFFFF0000u);

@@ -68,6 +68,8 @@ TEST(Meshes, GrowthAndQuads) {
   mesh_add_vertex(&m, 256, 0, 0, 0, 1, 0, 0xFFFFFFFFu, 0, 0);
   EXPECT_EQ(m.capVerts, 512);
   EXPECT_EQ(m.verts[100].x, 100.0f) << "growing keeps the vertices";
+  while (m.nverts < 513) mesh_add_vertex(&m, 0, 0, 0, 0, 1, 0, 0, 0, 0);
+  EXPECT_EQ(m.capVerts, 1024);
 
   mesh_add_quad(&m, 0, 1, 2, 3);
   ASSERT_EQ(m.nindices, 6);

@@ -132,6 +132,16 @@ TEST_F(GfxFrameTest, TextPlacesEachGlyphOnWholePixels) {
   expect_glyphs(px, f, "B", 10, 79, 1, 0xFFFFFF);
   expect_glyphs(px, f, "A B", 100, 20, 1, 0xFFFFFF);
   expect_glyphs(px, f, "??", 100, 40, 1, 0xFFFFFF);
+
+  // At a fractional scale each pixel samples the texel under its centre.
+  ui_text_raw(200, 100, 0.8f, 0xFFFFFFFFu, "M");
+  px = read_low();
+  for (int y = 0; y < 7; y++) {
+    for (int x = 0; x < 6; x++) {
+      bool on = x < 5 && y < 6 && f.set('M', (int)((x + 0.5f) / 0.8f), (int)((y + 0.5f) / 0.8f));
+      EXPECT_EQ(low(px, 200 + x, 100 + y), on ? 0xFFFFFFu : 0u) << x << "," << y;
+    }
+  }
   EXPECT_EQ(ui_text_width("AB", 2), 24.0f);
 }
 
