@@ -106,7 +106,7 @@ struct VSetup {
   float wvp[16], wv[16];
   float nm[9];  // normal matrix: inverse transpose of the upper 3x3 of world x view
   // viewport mapping
-  float cxv, cyv, hw, hh, minz, dz;
+  float cxv, cyv, hw, hh, minz, maxz;
   float gl, gr, gb, gt;  // guard band in clip units
   // pre-transformed vertices: the scissor rectangle
   float sx0, sy0, sx1, sy1;
@@ -177,7 +177,7 @@ static void vsetup(const DeviceState& st, const Fvf& fvf, const RasterState& rs,
   s->cxv = (float)st.vp.X + s->hw;
   s->cyv = (float)st.vp.Y + s->hh;
   s->minz = st.vp.MinZ;
-  s->dz = st.vp.MaxZ - st.vp.MinZ;
+  s->maxz = st.vp.MaxZ;
   s->gl = (-GUARD - s->cxv) / s->hw;
   s->gr = (GUARD - s->cxv) / s->hw;
   s->gb = (s->cyv - GUARD) / s->hh;
@@ -260,6 +260,15 @@ static void vsetup(const DeviceState& st, const Fvf& fvf, const RasterState& rs,
 }
 
 // ---- phase 1: positions and clip codes ----------------------------------------------------------
+// Depth as the reference pipeline computes it, by way of a -1..1 range:
+// the float roundings of that detour decide which buffer value a depth
+// quantises to when it is close to a half step.
+static inline float depth_from_ndc(float ndc, float minz, float maxz) {
+  return ndc * ((maxz - minz) * 0.5f) + (maxz + minz) * 0.5f;
+}
+
+static inline float depth_rhw(float z) { return depth_from_ndc(2.0f * z - 1.0f, 0.0f, 1.0f); }
+
 // Snapping to 1/256 pixel; a position exactly halfway goes right and up.
 static inline void snap(PVert* p, float sx, float sy) {
   p->X = (int32_t)floorf(sx * 256.0f + 0.5f);
@@ -272,11 +281,11 @@ static inline void project(const VSetup& s, PVert* p) {
   if (s.fvf.rhw) {
     sx = p->cx * rhw;
     sy = p->cy * rhw;
-    sz = p->cz * rhw;
+    sz = depth_rhw(p->cz * rhw);
   } else {
     sx = s.cxv + p->cx * rhw * s.hw;
     sy = s.cyv - p->cy * rhw * s.hh;
-    sz = s.minz + p->cz * rhw * s.dz;
+    sz = depth_from_ndc((2.0f * p->cz - p->cw) * rhw, s.minz, s.maxz);
   }
   // clipping leaves vertices on the guard band's edge, give or take rounding
   if (!(sx >= -GUARD)) sx = -GUARD;
@@ -328,7 +337,8 @@ static void transform_positions(const VSetup& s, const uint8_t* src, UINT stride
       if (!(code & CLIP_MUST_MASK)) {
         p->sx = x;
         p->sy = y;
-        p->sz = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
+        float zz = depth_rhw(z);
+        p->sz = zz < 0.0f ? 0.0f : (zz > 1.0f ? 1.0f : zz);
         p->rhw = rhw;
         snap(p, x, y);
       }
@@ -655,6 +665,11 @@ static void combiner(const DeviceState& st, RasterState& rs, int texBound) {
   rs.useDiffRGB = c.d > 0;
   rs.useTexA = a.t > 0;
   rs.useDiffA = a.d > 0;
+  // two stages can each bring the same factor in (higher powers are taken as squares)
+  rs.sqTexRGB = c.t > 1;
+  rs.sqDiffRGB = c.d > 1;
+  rs.sqTexA = a.t > 1;
+  rs.sqDiffA = a.d > 1;
   rs.kR = c.k[0];
   rs.kG = c.k[1];
   rs.kB = c.k[2];
@@ -737,8 +752,9 @@ static int raster_state(const DeviceState& st, const Fvf& fvf, RasterState* out)
     rs.wrapU = sm[D3DSAMP_ADDRESSU] == D3DTADDRESS_WRAP || sm[D3DSAMP_ADDRESSU] == D3DTADDRESS_MIRROR;
     rs.wrapV = sm[D3DSAMP_ADDRESSV] == D3DTADDRESS_WRAP || sm[D3DSAMP_ADDRESSV] == D3DTADDRESS_MIRROR;
   } else {
-    rs.useTexRGB = rs.useTexA = 0;
+    rs.useTexRGB = rs.useTexA = rs.sqTexRGB = rs.sqTexA = 0;
   }
+  rs.squares = rs.sqTexRGB || rs.sqDiffRGB || rs.sqTexA || rs.sqDiffA;
   return 1;
 }
 

@@ -227,8 +227,21 @@ struct Pix {
     }
     f4 w = splat(1.0f);
     if (PERSP) w = splat(1.0f) / plane(P_W, fx);
-    // colour formula
+    // colour formula: texel x diffuse x constant
     f4 r, g, b, a;
+    f4 cr = splat(1.0f), cg = cr, cb = cr, ca = cr;
+    if (COLV) {
+      cr = plane(P_R, fx);
+      cg = plane(P_G, fx);
+      cb = plane(P_B, fx);
+      ca = plane(P_A, fx);
+      if (PERSP) {
+        cr *= w;
+        cg *= w;
+        cb *= w;
+        ca *= w;
+      }
+    }
     if (TEX) {
       f4 u = plane(P_U, fx), v = plane(P_V, fx);
       if (PERSP) {
@@ -237,11 +250,22 @@ struct Pix {
       }
       i4 lev = splati(t.level);
       if (MIP) {
-        f4 ax = (splat(t.p[P_U].dx) - u * splat(t.p[P_W].dx)) * splat(t.texW);
-        f4 ay = (splat(t.p[P_U].dy) - u * splat(t.p[P_W].dy)) * splat(t.texW);
-        f4 bx = (splat(t.p[P_V].dx) - v * splat(t.p[P_W].dx)) * splat(t.texH);
-        f4 by = (splat(t.p[P_V].dy) - v * splat(t.p[P_W].dy)) * splat(t.texH);
-        f4 rho2 = vmax(ax * ax + bx * bx, ay * ay + by * by) * (w * w);
+        // The footprint is measured per 2x2 block of pixels, from the
+        // differences across its top-left pixel, like the reference
+        // pipeline does: every pixel of a block uses the same level.
+        const Plane &PU = t.p[P_U], &PV = t.p[P_V], &PW = t.p[P_W];
+        f4 qx = tofloat((splati(x) + i4{0, 1, 2, 3}) & splati(~1)) - splat((float)t.bx0);
+        float qy = (float)((y & ~1) - t.by0);
+        f4 UA = splat(PU.v + PU.dy * qy) + splat(PU.dx) * qx;
+        f4 VA = splat(PV.v + PV.dy * qy) + splat(PV.dx) * qx;
+        f4 WA = splat(PW.v + PW.dy * qy) + splat(PW.dx) * qx;
+        f4 wA = splat(1.0f) / WA, wB = splat(1.0f) / (WA + splat(PW.dx)), wC = splat(1.0f) / (WA + splat(PW.dy));
+        f4 uA = UA * wA, vA = VA * wA;
+        f4 ax = ((UA + splat(PU.dx)) * wB - uA) * splat(t.texW);
+        f4 bx = ((VA + splat(PV.dx)) * wB - vA) * splat(t.texH);
+        f4 ay = ((UA + splat(PU.dy)) * wC - uA) * splat(t.texW);
+        f4 by = ((VA + splat(PV.dy)) * wC - vA) * splat(t.texH);
+        f4 rho2 = vmax(ax * ax + bx * bx, ay * ay + by * by);
         i4 bits;
         memcpy(&bits, &rho2, 16);
         lev = (((bits >> 23) & splati(0xFF)) - splati(126)) >> 1;
@@ -253,43 +277,38 @@ struct Pix {
       b = tofloat((i4)(tx & 0xFF));
       a = tofloat((i4)(tx >> 24));
       if (COLV) {
-        f4 cr = plane(P_R, fx), cg = plane(P_G, fx), cb = plane(P_B, fx), ca = plane(P_A, fx);
-        if (PERSP) {
-          cr *= w;
-          cg *= w;
-          cb *= w;
-          ca *= w;
-        }
         r *= cr;
         g *= cg;
         b *= cb;
         a *= ca;
       }
-      r *= splat(t.k1r);
-      g *= splat(t.k1g);
-      b *= splat(t.k1b);
-      a *= splat(t.k1a);
-    } else if (COLV) {
-      r = plane(P_R, fx);
-      g = plane(P_G, fx);
-      b = plane(P_B, fx);
-      a = plane(P_A, fx);
-      if (PERSP) {
-        r *= w;
-        g *= w;
-        b *= w;
-        a *= w;
+      if (rs.squares) {
+        const f4 k = splat(1.0f / 255.0f);
+        if (rs.sqTexRGB) {
+          r *= r * k;
+          g *= g * k;
+          b *= b * k;
+        }
+        if (rs.sqTexA) a *= a * k;
       }
-      r *= splat(t.k1r);
-      g *= splat(t.k1g);
-      b *= splat(t.k1b);
-      a *= splat(t.k1a);
     } else {
-      r = splat(t.k1r);
-      g = splat(t.k1g);
-      b = splat(t.k1b);
-      a = splat(t.k1a);
+      r = cr;
+      g = cg;
+      b = cb;
+      a = ca;
     }
+    if (COLV && rs.squares) {
+      if (rs.sqDiffRGB) {
+        r *= cr;
+        g *= cg;
+        b *= cb;
+      }
+      if (rs.sqDiffA) a *= ca;
+    }
+    r *= splat(t.k1r);
+    g *= splat(t.k1g);
+    b *= splat(t.k1b);
+    a *= splat(t.k1a);
     if (FOGV) {
       f4 f = plane(P_F, fx);
       if (PERSP) f *= w;
@@ -644,10 +663,10 @@ void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, cons
     t.k1b = rs.kB * scale;
     t.k1a = rs.kA * scale;
   } else {
-    t.k1r = ra * rs.kR * scale;
-    t.k1g = ga * rs.kG * scale;
-    t.k1b = ba * rs.kB * scale;
-    t.k1a = aa * rs.kA * scale;
+    t.k1r = (rs.sqDiffRGB ? ra * ra : ra) * rs.kR * scale;
+    t.k1g = (rs.sqDiffRGB ? ga * ga : ga) * rs.kG * scale;
+    t.k1b = (rs.sqDiffRGB ? ba * ba : ba) * rs.kB * scale;
+    t.k1a = (rs.sqDiffA ? aa * aa : aa) * rs.kA * scale;
   }
   t.fogConst = fogc;
   t.k0r = t.k0g = t.k0b = 0.0f;

@@ -248,6 +248,8 @@ struct RasterState {
   int wrapU, wrapV;  // 1 wrap, 0 clamp
   // combiner: colour = (T or 1) x (D or 1) x k, per channel; the same for alpha
   int useTexRGB, useDiffRGB, useTexA, useDiffA;
+  int sqTexRGB, sqDiffRGB, sqTexA, sqDiffA;  // a factor used twice (MODULATE of it with itself)
+  int squares;                               // any of those
   float kR, kG, kB, kA;
   int generic;  // stage setup outside the product form: evaluated per pixel
   // fog
