@@ -244,6 +244,11 @@ void blending(const CfPic& p, CfFactCtx& k) {
       expect_px(p, k, col * 4 + 1, row * 4 + 1, rgb(out[0], out[1], out[2]), 0,
                 row < 3 || row == 7 ? "SRCALPHA/INVSRCALPHA" : "SRCALPHA/ONE");
     }
+  for (int col = 0; col < 10; col++) {
+    int m = cf_mul8(cf_blend_products[col][0], cf_blend_products[col][1]);
+    expect_px(p, k, col * 4 + 1, 33, rgb(m, 0, 0), 0, "source term: (t + (t >> 8) + 128) >> 8, t = x * y");
+    expect_px(p, k, col * 4 + 1, 37, rgb(0, m, 0), 0, "destination term: (t + (t >> 8) + 128) >> 8, t = x * y");
+  }
 }
 
 // Stage products in float, rounded once; the tint keeps stage 0's alpha.

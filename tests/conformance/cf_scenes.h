@@ -30,6 +30,7 @@ float cf_light_cos(int col);        // N.L of a lighting column
 extern const uint8_t cf_alpha_pairs[16][2];     // alpha_test: texel alpha, vertex alpha
 extern const uint8_t cf_blend_alphas[10];       // blending: source alpha per column
 extern const uint8_t cf_blend_pairs[3][3][2];   // blending: (source, destination) per row and channel
+extern const uint8_t cf_blend_products[10][2];  // blending rows 8, 9: byte products
 extern const uint32_t cf_tint_cases[8][3];      // tint: texel, vertex colour, factor
 
 extern const CfScene g_cfRasterScenes[];

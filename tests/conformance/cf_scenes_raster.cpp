@@ -257,13 +257,13 @@ const CfScene g_cfRasterScenes[] = {
     {"fill_edges", 96, 64, 0, 0xFF000000u, fill_edges, 0, 0, "bar edges swept across pixel centres"},
     {"shared_edges", 64, 48, 0, 0xFF000000u, shared_edges, 0, 0, "triangles sharing edges: no gap, no pixel twice"},
     {"culling", 64, 40, 0, 0xFF101010u, culling, 0, 0, "both windings, culled and not, zero area, mirrored"},
-    {"strips", 64, 32, 0, 0xFF101010u, strips, 2, 4, "triangle strips and their alternating winding"},
-    {"depth_order", 96, 40, 0, 0xFF101010u, depth_order, 0, 6, "LESSEQUAL, equal depth, writes off, test off"},
+    {"strips", 64, 32, 0, 0xFF101010u, strips, 1, 0, "triangle strips and their alternating winding"},
+    {"depth_order", 96, 40, 0, 0xFF101010u, depth_order, 0, 2, "LESSEQUAL, equal depth, writes off, test off"},
     {"depth_d24", 64, 32, 0, 0xFF000000u, depth_d24, 0, 0, "D24X8 depth quantisation"},
     {"depth_d16", 64, 32, 1, 0xFF000000u, depth_d16, 0, 0, "D16 depth quantisation"},
     {"clear_viewport", 64, 40, 0, 0xFF101010u, clear_viewport, 0, 0, "Clear inside viewports, viewport mapping"},
-    {"near_far_clip", 64, 48, 0, 0xFF101010u, near_far_clip, 3, 12, "near and far plane clipping, huge triangles"},
-    {"gouraud", 64, 32, 0, 0xFF101010u, gouraud, 2, 8, "colour interpolation, screen space and perspective"},
-    {"indexed", 64, 32, 0, 0xFF101010u, indexed, 2, 6, "DrawIndexedPrimitive from managed buffers, and UP"},
+    {"near_far_clip", 64, 48, 0, 0xFF101010u, near_far_clip, 1, 4, "near and far plane clipping, huge triangles"},
+    {"gouraud", 64, 32, 0, 0xFF101010u, gouraud, 1, 0, "colour interpolation, screen space and perspective"},
+    {"indexed", 64, 32, 0, 0xFF101010u, indexed, 1, 0, "DrawIndexedPrimitive from managed buffers, and UP"},
 };
 const int g_cfRasterSceneCount = sizeof g_cfRasterScenes / sizeof g_cfRasterScenes[0];

@@ -136,11 +136,15 @@ static void alpha_test(CfCtx* c) {
 // Blending: a column per source alpha, a row per pair of source/destination
 // colours (one pair per channel). Rows 0-2 SRCALPHA/INVSRCALPHA, rows 3-5
 // SRCALPHA/ONE over the same destinations, row 6 additive over white, row 7
-// alpha from texture x vertex.
+// alpha from texture x vertex. Rows 8 and 9: byte products x * y / 255 just
+// above a half, where the blender's rounding differs from exact rounding:
+// red = the source term over black, green = the destination term.
 const uint8_t cf_blend_alphas[10] = {0, 1, 32, 64, 127, 128, 129, 192, 254, 255};
 const uint8_t cf_blend_pairs[3][3][2] = {{{255, 0}, {0, 255}, {200, 100}},
                                          {{100, 200}, {1, 254}, {128, 128}},
                                          {{77, 33}, {250, 3}, {17, 91}}};
+const uint8_t cf_blend_products[10][2] = {{152, 229}, {169, 212}, {173, 241}, {188, 196}, {191, 253},
+                                          {194, 232}, {197, 244}, {208, 236}, {223, 251}, {239, 247}};
 static uint32_t texel_half(int, int, int, int, int) { return 0x80FFFFFFu; }
 
 static void blending(CfCtx* c) {
@@ -161,6 +165,16 @@ static void blending(CfCtx* c) {
   cf_blend(c, 1);
   cf_bind(c, t);
   for (int k = 0; k < 10; k++) cf_rect(c, k * 4, 28, 4, 4, cf_argb(cf_blend_alphas[k], 255, 200, 0));
+  cf_bind(c, c->white);
+  for (int k = 0; k < 10; k++) {
+    uint32_t x = cf_blend_products[k][0], y = cf_blend_products[k][1];
+    cf_rs(c, D3DRS_ALPHABLENDENABLE, 0);
+    cf_rect(c, k * 4, 32, 4, 4, 0xFF000000u);
+    cf_rect(c, k * 4, 36, 4, 4, cf_argb(255, 0, x, 0));
+    cf_blend(c, 1);
+    cf_rect(c, k * 4, 32, 4, 4, cf_argb(y, x, 0, 0));    // red: x * y / 255
+    cf_rect(c, k * 4, 36, 4, 4, cf_argb(255 - y, 0, 0, 0));  // green: x * y / 255 kept of the destination
+  }
 }
 
 // The tint stage: texture x vertex colour x TFACTOR, alpha passed through.
@@ -212,10 +226,10 @@ static void no_texture(CfCtx* c) {
 
 const CfScene g_cfShadeScenes[] = {
     {"fog_ortho", 64, 40, 0, 0xFF102030u, fog_ortho, 1, 0, "vertex fog factors, clamping, fog before blending"},
-    {"fog_persp", 64, 48, 0, 0xFF102030u, fog_persp, 2, 8, "fog by view depth, across a receding floor"},
+    {"fog_persp", 64, 48, 0, 0xFF102030u, fog_persp, 1, 0, "fog by view depth, across a receding floor"},
     {"lighting", 64, 54, 0, 0xFF303030u, lighting, 1, 0, "sun and ambient against known normals"},
     {"alpha_test", 64, 16, 0, 0xFF000000u, alpha_test, 1, 0, "alpha test at 127/128 of texture x vertex"},
-    {"blending", 40, 32, 0, 0xFF000000u, blending, 1, 0, "alpha and additive blending, byte results"},
+    {"blending", 40, 40, 0, 0xFF000000u, blending, 1, 0, "alpha and additive blending, byte results"},
     {"tint", 64, 8, 0, 0xFF204060u, tint, 1, 0, "stage 1 TFACTOR tint, alpha passed through"},
     {"no_texture", 48, 16, 0, 0xFF204060u, no_texture, 0, 0, "stages that need a texture with none bound"},
 };
