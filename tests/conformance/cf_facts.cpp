@@ -147,7 +147,7 @@ void clear_viewport(const CfPic& p, CfFactCtx& k) {
 void fog_ortho(const CfPic& p, CfFactCtx& k) {
   const int c[3] = {200, 100, 50}, fog[3] = {0, 255, 128};
   for (int kk = 0; kk < 32; kk++) {
-    double f = 1.0 - kk / 32.0;
+    double f = 1.0 - kk / 31.0;
     uint32_t w = rgb(rnd(f * c[0] + (1 - f) * fog[0]), rnd(f * c[1] + (1 - f) * fog[1]), rnd(f * c[2] + (1 - f) * fog[2]));
     expect_px(p, k, kk * 2, 4, w, 1, "fog factor between start and end");
     int g = rnd(255 * f);

@@ -6,7 +6,8 @@
 
 // Linear vertex fog (start 10, end 20) under an orthographic camera, so
 // position and depth are independent. Rows of 8 pixels:
-//  0: 32 cells at depth 10 + 10k/32 (factor 1 - k/32), colour (200,100,50), fog (0,255,128)
+//  0: 32 cells at depth 10 + 10k/31 (factor 1 - k/31, from the start to the end),
+//     colour (200,100,50), fog (0,255,128)
 //  1: the same depths, white under black fog
 //  2: one quad from depth 0 (left) to 20 (right): the vertex factors are clamped first
 //  3: from depth 5 to 25: clamped at both ends
@@ -16,12 +17,12 @@ static void fog_ortho(CfCtx* c) {
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_fog(c, cf_argb(255, 0, 255, 128), 10.0f, 20.0f);
   for (int k = 0; k < 32; k++) {
-    float d = 10.0f + 10.0f * (float)k / 32.0f, x = (float)(k * 2);
+    float d = 10.0f + 10.0f * (float)k / 31.0f, x = (float)(k * 2);
     cf_oquad142(c, x, 0, x + 2, 8, d, d, cf_argb(255, 200, 100, 50));
   }
   cf_fog(c, 0xFF000000u, 10.0f, 20.0f);
   for (int k = 0; k < 32; k++) {
-    float d = 10.0f + 10.0f * (float)k / 32.0f, x = (float)(k * 2);
+    float d = 10.0f + 10.0f * (float)k / 31.0f, x = (float)(k * 2);
     cf_oquad142(c, x, 8, x + 2, 16, d, d, 0xFFFFFFFFu);
   }
   cf_oquad142(c, 0, 16, 64, 24, 0.0f, 20.0f, 0xFFFFFFFFu);
