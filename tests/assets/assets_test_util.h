@@ -10,24 +10,11 @@
 #include "assets/assets_internal.h"
 #include "rt/rt.h"
 
-// The BMP files written by ImageMagick (see tests/data/bmp/make-bmps.sh).
-inline std::string bmp_data(const std::string& name) {
-  return slurp(std::string(SK_TEST_DATA) + "/bmp/" + name);
-}
-
-inline void put16(std::string& s, size_t at, uint32_t v) {
-  s[at] = (char)(v & 255);
-  s[at + 1] = (char)(v >> 8 & 255);
-}
+// The BMP files written by ImageMagick (tests/data/bmp/make-bmps.sh).
+inline std::string bmp_data(const std::string& name) { return slurp(std::string(SK_TEST_DATA) + "/bmp/" + name); }
 
 inline void put32(std::string& s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; i++) s[at + i] = (char)(v >> (8 * i) & 255);
-}
-
-inline uint32_t get32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; i--) v = v << 8 | (uint8_t)s[at + i];
-  return v;
 }
 
 // Decodes with the game's reader; an empty vector means rejected.
@@ -37,8 +24,7 @@ inline std::vector<uint32_t> decode(const std::string& file, int* w = nullptr, i
   std::vector<uint32_t> out;
   if (px) out.assign(px, px + (size_t)dw * dh);
   mem_free(px);
-  if (w) *w = dw;
-  if (h) *h = dh;
+  if (w) *w = dw, *h = dh;
   return out;
 }
 
@@ -51,9 +37,10 @@ class AssetsTest : public testing::Test {
   }
   void TearDown() override { assets_forget_all(); }
   std::string log() { return slurp("test.log"); }
-  void mkdirs(const std::string& path) {
-    std::string cmd = "mkdir -p '" + path + "'";
+  void put(const std::string& path, const std::string& data) {  // under data/, folders made
+    std::string cmd = "mkdir -p \"$(dirname 'data/" + path + "')\"";
     ASSERT_EQ(system(cmd.c_str()), 0);
+    spit("data/" + path, data);
   }
   TempDir dir_;
 };
