@@ -124,21 +124,21 @@ static void fill_hills(uint32_t* px, int w, int h) {
   for (int x = 0; x < w; x++) {
     float t = TWO_PI * (float)x / 256.0f;
     uint32_t s = 0xC121B31Du + (uint32_t)x * P;
-    float far = f_sin(3.0f * t) * 10.0f + 22.0f + f_sin(7.0f * t + 1.0f) * 6.0f + f_sin(17.0f * t) * 3.0f;
-    float near = f_sin(5.0f * t + 2.0f) * 5.0f + 40.0f + f_sin(11.0f * t) * 3.0f;
-    int farI = f_to_int(far), nearI = f_to_int(near);
+    float ridge = f_sin(3.0f * t) * 10.0f + 22.0f + f_sin(7.0f * t + 1.0f) * 6.0f + f_sin(17.0f * t) * 3.0f;
+    float hills = f_sin(5.0f * t + 2.0f) * 5.0f + 40.0f + f_sin(11.0f * t) * 3.0f;
+    int ridgeI = f_to_int(ridge), hillsI = f_to_int(hills);
     for (int y = 0; y < h; y++) {
       float fy = (float)y;
       uint32_t c = 0;
-      if (fy > near) {
+      if (fy > hills) {
         int n = (int)(tex_hash(s + (uint32_t)y * Q + k) & 15);
-        int e = n - (y - nearI) / 2 - 8;
+        int e = n - (y - hillsI) / 2 - 8;
         c = rgb(clamp255(e + 58), clamp255(e + 112), clamp255(e + 52));
-      } else if (fy > far) {
-        int d = (y - farI) / 2;
+      } else if (fy > ridge) {
+        int d = (y - ridgeI) / 2;
         c = rgb(clamp255(d + 110), clamp255(d + 132), clamp255(d + 160));
       }
-      if (far < 20.0f && fy > far && fy < far + 3.0f) c = 0xFFEBF0F5u;  // snow on the high peaks
+      if (ridge < 20.0f && fy > ridge && fy < ridge + 3.0f) c = 0xFFEBF0F5u;  // snow on the high peaks
       px[y * w + x] = c;
     }
   }
