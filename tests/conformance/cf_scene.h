@@ -87,10 +87,11 @@ CfMat cf_persp(float c, float aspect, float zn, float zf);
 CfMat cf_ortho(float w, float h, float zn, float zf);  // centred, x right, y up
 void cf_set_transform(CfCtx* c, int which, const CfMat& m);  // 0 world, 1 view, 2 projection
 
+void cf_fail(CfCtx* c, const char* what, long hr);  // the scene cannot be drawn (first reason kept)
+
 // Per-texel colour of a texture being made.
 typedef uint32_t (*CfTexelFn)(int level, int x, int y, int w, int h);
 IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn);
-IDirect3DTexture9* cf_texture_pixels(CfCtx* c, int w, int h, const uint32_t* px);  // one level
 IDirect3DVertexBuffer9* cf_vbuffer(CfCtx* c, const void* data, int bytes, uint32_t fvf);
 IDirect3DIndexBuffer9* cf_ibuffer(CfCtx* c, const uint16_t* idx, int n);
 

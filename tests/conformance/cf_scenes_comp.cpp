@@ -82,10 +82,10 @@ static CfMat rot_y(float cs, float sn) {
   return r;
 }
 
-static void world_frame(CfCtx* c, float eyeX, float eyeY, float eyeZ, float atY) {
+static void world(CfCtx* c) {
   const uint32_t sky = 0xFF8CB4E0u;
   cf_set_transform(c, 2, cf_persp(1.5f, (float)c->w / (float)c->h, 0.5f, 300.0f));
-  cf_set_transform(c, 1, cf_look_at(eyeX, eyeY, eyeZ, 0, atY, 24));
+  cf_set_transform(c, 1, cf_look_at(2.0f, 6.0f, -12.0f, 0, 1.0f, 24));
   cf_fog(c, sky, 20.0f, 70.0f);
   cf_sun(c, -0.4f, -1.0f, 0.5f, 0xFFF0E0C0u, 0x00404858u);
 
@@ -202,7 +202,6 @@ static void world_frame(CfCtx* c, float eyeX, float eyeY, float eyeZ, float atY)
   cf_rs(c, D3DRS_FOGENABLE, 0);
 }
 
-static void world(CfCtx* c) { world_frame(c, 2.0f, 6.0f, -12.0f, 1.0f); }
 
 // A menu-like 2D screen: gradient, half-transparent panel, highlighted
 // row, text with shadows, a tinted image, a border of lines, and
@@ -240,8 +239,9 @@ static void magnify(CfCtx* c, int lowW, int lowH) {
   IDirect3DSurface9* lowDepth = nullptr;
   HRESULT hr = c->dev->CreateTexture(lowW, lowH, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &lowTex,
                                      nullptr);
-  if (FAILED(hr) || !lowTex) {
-    c->failed = 1;
+  if (FAILED(hr) || !lowTex || c->ntex >= CF_MAX_RES || c->nsurf + 2 > CF_MAX_RES) {
+    if (lowTex) lowTex->Release();
+    cf_fail(c, "low-resolution target", hr);
     return;
   }
   c->tex[c->ntex++] = lowTex;
@@ -250,7 +250,7 @@ static void magnify(CfCtx* c, int lowW, int lowH) {
   c->dev->CreateDepthStencilSurface(lowW, lowH, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE, &lowDepth, nullptr);
   if (lowDepth) c->surf[c->nsurf++] = lowDepth;
   if (!low || !lowDepth) {
-    c->failed = 1;
+    cf_fail(c, "low-resolution target surfaces", 0);
     return;
   }
   // the frame: pixel-exact 2D content (the 3D world is compared on its own),

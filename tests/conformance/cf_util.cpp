@@ -6,12 +6,13 @@
 #include <string.h>
 
 #include "cf_scene.h"
+#include "cf_scenes.h"
 
 static void say(char* err, int cap, const char* what, long hr) {
   if (err && cap > 0) snprintf(err, (size_t)cap, "%s failed (0x%08lx)", what, (unsigned long)hr & 0xFFFFFFFFul);
 }
 
-static void fail(CfCtx* c, const char* what, long hr) {
+void cf_fail(CfCtx* c, const char* what, long hr) {
   if (!c->failed) say(c->err, sizeof c->err, what, hr);
   c->failed = 1;
 }
@@ -110,16 +111,16 @@ void cf_set_transform(CfCtx* c, int which, const CfMat& m) {
 // ---- resources -------------------------------------------------------------------------
 
 IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) {
-  if (c->ntex >= CF_MAX_RES) return fail(c, "too many textures", 0), nullptr;
+  if (c->ntex >= CF_MAX_RES) return cf_fail(c, "too many textures", 0), nullptr;
   IDirect3DTexture9* t = nullptr;
   HRESULT hr = c->dev->CreateTexture(w, h, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
-  if (FAILED(hr) || !t) return fail(c, "CreateTexture", hr), nullptr;
+  if (FAILED(hr) || !t) return cf_fail(c, "CreateTexture", hr), nullptr;
   c->tex[c->ntex++] = t;
   int lw = w, lh = h;
   for (int l = 0; l < levels; l++) {
     D3DLOCKED_RECT lr;
     hr = t->LockRect(l, &lr, nullptr, 0);
-    if (FAILED(hr)) return fail(c, "texture LockRect", hr), t;
+    if (FAILED(hr)) return cf_fail(c, "texture LockRect", hr), t;
     for (int y = 0; y < lh; y++) {
       uint32_t* row = (uint32_t*)((char*)lr.pBits + (size_t)y * lr.Pitch);
       for (int x = 0; x < lw; x++) row[x] = fn(l, x, y, lw, lh);
@@ -131,37 +132,29 @@ IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) 
   return t;
 }
 
-static const uint32_t* g_pixelSrc;
-static uint32_t texel_from_array(int, int x, int y, int w, int) { return g_pixelSrc[y * w + x]; }
-
-IDirect3DTexture9* cf_texture_pixels(CfCtx* c, int w, int h, const uint32_t* px) {
-  g_pixelSrc = px;
-  return cf_texture(c, w, h, 1, texel_from_array);
-}
-
 IDirect3DVertexBuffer9* cf_vbuffer(CfCtx* c, const void* data, int bytes, uint32_t fvf) {
-  if (c->nvb >= CF_MAX_RES) return fail(c, "too many vertex buffers", 0), nullptr;
+  if (c->nvb >= CF_MAX_RES) return cf_fail(c, "too many vertex buffers", 0), nullptr;
   IDirect3DVertexBuffer9* b = nullptr;
   HRESULT hr = c->dev->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &b, nullptr);
-  if (FAILED(hr) || !b) return fail(c, "CreateVertexBuffer", hr), nullptr;
+  if (FAILED(hr) || !b) return cf_fail(c, "CreateVertexBuffer", hr), nullptr;
   c->vb[c->nvb++] = b;
   void* p = nullptr;
   hr = b->Lock(0, 0, &p, 0);
-  if (FAILED(hr) || !p) return fail(c, "vertex buffer Lock", hr), b;
+  if (FAILED(hr) || !p) return cf_fail(c, "vertex buffer Lock", hr), b;
   memcpy(p, data, (size_t)bytes);
   b->Unlock();
   return b;
 }
 
 IDirect3DIndexBuffer9* cf_ibuffer(CfCtx* c, const uint16_t* idx, int n) {
-  if (c->nib >= CF_MAX_RES) return fail(c, "too many index buffers", 0), nullptr;
+  if (c->nib >= CF_MAX_RES) return cf_fail(c, "too many index buffers", 0), nullptr;
   IDirect3DIndexBuffer9* b = nullptr;
   HRESULT hr = c->dev->CreateIndexBuffer(n * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &b, nullptr);
-  if (FAILED(hr) || !b) return fail(c, "CreateIndexBuffer", hr), nullptr;
+  if (FAILED(hr) || !b) return cf_fail(c, "CreateIndexBuffer", hr), nullptr;
   c->ib[c->nib++] = b;
   void* p = nullptr;
   hr = b->Lock(0, 0, &p, 0);
-  if (FAILED(hr) || !p) return fail(c, "index buffer Lock", hr), b;
+  if (FAILED(hr) || !p) return cf_fail(c, "index buffer Lock", hr), b;
   memcpy(p, idx, (size_t)n * 2);
   b->Unlock();
   return b;
@@ -421,8 +414,6 @@ done:
 }
 
 // ---- scene table -------------------------------------------------------------------------
-
-#include "cf_scenes.h"
 
 static const CfScene* table(int i, int* count) {
   const CfScene* lists[] = {g_cfRasterScenes, g_cfShadeScenes, g_cfTexScenes, g_cfCompScenes};
