@@ -9,9 +9,9 @@ Texture* g_textures;
 
 // Entries 0..63 serve tex_procedural, 64..127 tex_get; keyed by the address
 // of the caller's name string and confirmed by comparing the name asked for
-// (ignoring case) with the one the entry was made for. An entry also
-// remembers which texture stood in for a missing or unusable file, so a name
-// asked for every frame costs no file access and logs its problem once.
+// (ignoring case) with the one the entry was made for. A tex_get entry also
+// remembers the texture that stood in for a missing or unusable file, so a
+// name asked for every frame with the same string costs no file access.
 struct TexCacheEntry {
   const char* key;
   Texture* tex;
@@ -187,12 +187,12 @@ Texture* tex_get(const char* name) {
     cache_store(name, 1, t);
     return t;
   }
+  if (is_bad_file(name)) return tex_procedural(name);
   // A name whose path does not fit is treated as a missing file, never as a
   // different (cut) one.
   char path[300];
   int size = 0;
   uint8_t* data = nullptr;
-  if (is_bad_file(name)) return tex_procedural(name);
   if (fmt(path, sizeof path, "data\\textures\\%s", name) < (int)sizeof path)
     data = (uint8_t*)file_read(path, &size);
   if (!data && fmt(path, sizeof path, "data\\ui\\%s", name) < (int)sizeof path)
