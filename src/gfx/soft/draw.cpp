@@ -580,11 +580,25 @@ static void draw_clipped(const VSetup& s, const RasterState& rs, const PVert* v0
   for (int i = 1; i + 1 < n; i++) {
     int64_t area = (int64_t)(in[i].X - in[0].X) * (in[i + 1].Y - in[0].Y) -
                    (int64_t)(in[i + 1].X - in[0].X) * (in[i].Y - in[0].Y);
-    if (raster_keep(rs, area)) raster_triangle(rs, &in[0], &in[i], &in[i + 1]);
+    if (raster_keep(rs, area)) rs.tri(rs, &in[0], &in[i], &in[i + 1]);
   }
 }
 
 // ---- raster state from the device state ---------------------------------------------------------------
+// area2 > 0: clockwise on screen (y down).
+int raster_keep(const RasterState& rs, int64_t area2) {
+  if (area2 == 0) return 0;
+  if (rs.cull == D3DCULL_CCW) return area2 > 0;
+  if (rs.cull == D3DCULL_CW) return area2 < 0;
+  return 1;
+}
+
+static RasterFn pick_rasterizer() {
+#if SOFT_HAVE_AVX2
+  if (!g_softHooks.portableRaster && __builtin_cpu_supports("avx2")) return raster_triangle_avx2;
+#endif
+  return raster_triangle_base;
+}
 // The stage setup as a product: colour = T^t x D^d x K per channel (T the
 // texel, D the diffuse colour, K a constant), which covers MODULATE,
 // SELECTARG1, SELECTARG2 and DISABLE over TEXTURE, DIFFUSE, CURRENT,
@@ -755,6 +769,7 @@ static int raster_state(const DeviceState& st, const Fvf& fvf, RasterState* out)
     rs.useTexRGB = rs.useTexA = rs.sqTexRGB = rs.sqTexA = 0;
   }
   rs.squares = rs.sqTexRGB || rs.sqDiffRGB || rs.sqTexA || rs.sqDiffA;
+  rs.tri = pick_rasterizer();
   return 1;
 }
 
@@ -789,7 +804,7 @@ static inline void triangle(const VSetup& s, const RasterState& rs, PVert* pv, c
   if (any & CLIP_MUST_MASK)
     draw_clipped(s, rs, a, b, c, any);
   else
-    raster_triangle(rs, a, b, c);
+    rs.tri(rs, a, b, c);
 }
 
 HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata, UINT stride, UINT vfirst,

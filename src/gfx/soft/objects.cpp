@@ -68,7 +68,8 @@ SoftSurface* surface_create(SoftDevice* dev, UINT w, UINT h, D3DFORMAT fmt, DWOR
   void* mem = obj_alloc(sizeof(SoftSurface));
   if (!mem) return nullptr;
   SoftSurface* s = new (mem) SoftSurface();
-  s->img.px = (uint32_t*)calloc((size_t)w * h, 4);
+  // a few pixels to spare: the rasterizer reads and writes back four at a time
+  s->img.px = (uint32_t*)calloc((size_t)w * h + 8, 4);
   if (!s->img.px) {
     s->~SoftSurface();
     obj_free(mem);
@@ -260,7 +261,7 @@ SoftTexture* texture_create(SoftDevice* dev, UINT w, UINT h, UINT levels, DWORD 
   void* mem = obj_alloc(sizeof(SoftTexture));
   if (!mem) return nullptr;
   SoftTexture* t = new (mem) SoftTexture();
-  t->mem = (uint32_t*)calloc(total, 4);
+  t->mem = (uint32_t*)calloc(total + 8, 4);  // spare pixels as for surfaces
   if (!t->mem) {
     t->~SoftTexture();
     obj_free(mem);
@@ -286,6 +287,11 @@ SoftTexture* texture_create(SoftDevice* dev, UINT w, UINT h, UINT levels, DWORD 
     t->lv[i].h = lh;
     t->lv[i].pitch = lw;
     t->lv[i].wshift = is_pow2(lw) ? log2i(lw) : -1;
+    t->lv[i].pow2 = is_pow2(lw) && is_pow2(lh);
+    t->lv[i].fw = (float)lw;
+    t->lv[i].fh = (float)lh;
+    t->lv[i].iw = 1.0f / (float)lw;
+    t->lv[i].ih = 1.0f / (float)lh;
     void* smem = obj_alloc(sizeof(SoftSurface));
     if (!smem) {
       t->dev = nullptr;  // no reference on the device taken yet

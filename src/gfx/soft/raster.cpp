@@ -5,29 +5,68 @@
 // top-left rule deciding centres exactly on an edge; the edge functions are
 // exact integers. Attributes are planes over the screen: depth linear in
 // screen space, everything else divided by w and divided back per pixel
-// (perspective-correct). Pixels go four at a time through a pipeline
-// specialised per triangle (perspective or not, textured, mip-mapped, varying
-// colour, varying fog); depth test, alpha test and blending follow the
-// device state.
+// (perspective-correct).
+//
+// Pixels go through the pipeline in blocks of 4 x 2, one 2 x 2 quad of the
+// target per half, so the mip level is chosen once per quad as the
+// reference pipeline does. The pipeline is specialised per triangle
+// (perspective or not, textured, mip-mapped, varying colour, varying fog);
+// depth test, alpha test and blending follow the device state.
+//
+// This file is compiled twice: for the baseline instruction set and, on x86,
+// for AVX2 (raster_avx2.cpp); both give the same pixels, bit for bit.
 #include <math.h>
 #include <string.h>
 
 #include "gfx/soft/soft_internal.h"
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
+#endif
+
+// Eight-lane vectors pass between inlined functions only; their calling
+// convention does not matter.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#ifndef SOFT_RASTER_FN
+#define SOFT_RASTER_FN raster_triangle_base
 #endif
 
 namespace soft {
+namespace {
 
 typedef float f4 __attribute__((vector_size(16)));
 typedef int32_t i4 __attribute__((vector_size(16)));
 typedef uint32_t u4 __attribute__((vector_size(16)));
+typedef float f8 __attribute__((vector_size(32)));
+typedef int32_t i8 __attribute__((vector_size(32)));
+typedef uint32_t u8 __attribute__((vector_size(32)));
+// Four pixels at any address; the element type keeps float data out of the
+// aliasing question, so per-triangle constants stay in registers.
+typedef uint32_t u4a __attribute__((vector_size(16), aligned(4)));
 
-static inline f4 splat(float v) { return f4{v, v, v, v}; }
-static inline i4 splati(int32_t v) { return i4{v, v, v, v}; }
+#define FORCE_INLINE inline __attribute__((always_inline))
 
-static inline int movemask(i4 m) {
+FORCE_INLINE f8 splat(float v) { return f8{v, v, v, v, v, v, v, v}; }
+FORCE_INLINE i8 splati(int32_t v) { return i8{v, v, v, v, v, v, v, v}; }
+FORCE_INLINE u8 splatu(uint32_t v) { return u8{v, v, v, v, v, v, v, v}; }
+FORCE_INLINE f8 tofloat(i8 x) { return __builtin_convertvector(x, f8); }
+FORCE_INLINE f8 vmin(f8 a, f8 b) { return a < b ? a : b; }
+FORCE_INLINE f8 vmax(f8 a, f8 b) { return a > b ? a : b; }
+FORCE_INLINE i8 imin(i8 a, i8 b) { return a < b ? a : b; }
+FORCE_INLINE i8 imax(i8 a, i8 b) { return a > b ? a : b; }
+FORCE_INLINE i4 lo(i8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+FORCE_INLINE i4 hi(i8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+FORCE_INLINE u4 lo(u8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+FORCE_INLINE u4 hi(u8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+FORCE_INLINE u8 join(u4 a, u4 b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7); }
+
+FORCE_INLINE u4 load4(const uint32_t* p) { return *(const u4a*)p; }
+FORCE_INLINE void store4(uint32_t* p, u4 v) { *(u4a*)p = v; }
+
+FORCE_INLINE int movemask4(i4 m) {
 #if defined(__SSE2__)
   return _mm_movemask_ps((__m128)m);
 #else
@@ -35,103 +74,163 @@ static inline int movemask(i4 m) {
 #endif
 }
 
-static inline u4 load4(const uint32_t* p) {
-  u4 v;
-  memcpy(&v, p, 16);
-  return v;
-}
-
-static inline void store4(uint32_t* p, u4 v) { memcpy(p, &v, 16); }
-
-static inline f4 vmin(f4 a, f4 b) { return a < b ? a : b; }
-static inline f4 vmax(f4 a, f4 b) { return a > b ? a : b; }
-static inline i4 imin(i4 a, i4 b) { return a < b ? a : b; }
-static inline i4 imax(i4 a, i4 b) { return a > b ? a : b; }
-
-// Float to int with rounding down; inputs are first kept inside +-2^30.
-static inline i4 ffloor(f4 x) {
-  x = vmin(vmax(x, splat(-1073741824.0f)), splat(1073741824.0f));
-  i4 i = __builtin_convertvector(x, i4);
-  f4 b = __builtin_convertvector(i, f4);
-  return i + (i4)(b > x);  // -1 where truncation went up
-}
-
-// Non-negative float (already clamped to a small range) to the nearest int,
-// halves up.
-static inline i4 fround(f4 x) { return __builtin_convertvector(x + splat(0.5f), i4); }
-
-// Float (already clamped to a small range) to the nearest int, halves to even.
-static inline i4 fround_even(f4 x) {
-#if defined(__SSE2__)
-  return (i4)_mm_cvtps_epi32((__m128)x);
+FORCE_INLINE int movemask(i8 m) {
+#if defined(__AVX__)
+  return _mm256_movemask_ps((__m256)m);
 #else
-  return i4{(int32_t)lrintf(x[0]), (int32_t)lrintf(x[1]), (int32_t)lrintf(x[2]), (int32_t)lrintf(x[3])};
+  return movemask4(lo(m)) | (movemask4(hi(m)) << 4);
 #endif
 }
 
-static inline f4 tofloat(i4 x) { return __builtin_convertvector(x, f4); }
+// Float to int rounding down; inputs are first kept inside +-2^30.
+FORCE_INLINE i8 ffloor(f8 x) {
+  x = vmin(vmax(x, splat(-1073741824.0f)), splat(1073741824.0f));
+#if defined(__AVX__)
+  return __builtin_convertvector((f8)_mm256_round_ps((__m256)x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), i8);
+#else
+  i8 i = __builtin_convertvector(x, i8);
+  return i + (i8)(tofloat(i) > x);  // -1 where truncation went up
+#endif
+}
 
-// ---- culling ---------------------------------------------------------------------------------
-// area2 > 0: clockwise on screen (y down).
-int raster_keep(const RasterState& rs, int64_t area2) {
-  if (area2 == 0) return 0;
-  if (rs.cull == D3DCULL_CCW) return area2 > 0;
-  if (rs.cull == D3DCULL_CW) return area2 < 0;
-  return 1;
+// Non-negative float to the nearest int, halves up.
+FORCE_INLINE i8 fround(f8 x) { return __builtin_convertvector(x + splat(0.5f), i8); }
+
+// Float (kept in a small range) to the nearest int, halves to even.
+FORCE_INLINE i8 fround_even(f8 x) {
+#if defined(__AVX__)
+  return (i8)_mm256_cvtps_epi32((__m256)x);
+#elif defined(__SSE2__)
+  __m128i a = _mm_cvtps_epi32((__m128)__builtin_shufflevector(x, x, 0, 1, 2, 3));
+  __m128i b = _mm_cvtps_epi32((__m128)__builtin_shufflevector(x, x, 4, 5, 6, 7));
+  return __builtin_shufflevector((i4)a, (i4)b, 0, 1, 2, 3, 4, 5, 6, 7);
+#else
+  i8 r;
+  for (int k = 0; k < 8; k++) r[k] = (int32_t)lrintf(x[k]);
+  return r;
+#endif
+}
+
+FORCE_INLINE u8 gather(const uint32_t* base, i8 idx) {
+#if defined(__AVX2__)
+  return (u8)_mm256_i32gather_epi32((const int*)base, (__m256i)idx, 4);
+#else
+  return u8{base[idx[0]], base[idx[1]], base[idx[2]], base[idx[3]],
+            base[idx[4]], base[idx[5]], base[idx[6]], base[idx[7]]};
+#endif
+}
+
+// Four pixels from channels 0..255 (or a little outside: saturated).
+FORCE_INLINE u4 pack4(i4 r, i4 g, i4 b, i4 a) {
+#if defined(__SSE2__)
+  __m128i br = _mm_packs_epi32((__m128i)b, (__m128i)r);  // b0..b3 r0..r3
+  __m128i ga = _mm_packs_epi32((__m128i)g, (__m128i)a);  // g0..g3 a0..a3
+  __m128i bgbg = _mm_unpacklo_epi16(br, ga);             // b0 g0 b1 g1 ...
+  __m128i rara = _mm_unpackhi_epi16(br, ga);             // r0 a0 r1 a1 ...
+  __m128i p01 = _mm_unpacklo_epi32(bgbg, rara);          // b0 g0 r0 a0 b1 g1 r1 a1
+  __m128i p23 = _mm_unpackhi_epi32(bgbg, rara);
+  return (u4)_mm_packus_epi16(p01, p23);
+#else
+  i4 z = {0, 0, 0, 0}, t = {255, 255, 255, 255};
+  r = r < z ? z : (r > t ? t : r);
+  g = g < z ? z : (g > t ? t : g);
+  b = b < z ? z : (b > t ? t : b);
+  a = a < z ? z : (a > t ? t : a);
+  return ((u4)a << 24) | ((u4)r << 16) | ((u4)g << 8) | (u4)b;
+#endif
+}
+
+FORCE_INLINE u8 pack(i8 r, i8 g, i8 b, i8 a) {
+  return join(pack4(lo(r), lo(g), lo(b), lo(a)), pack4(hi(r), hi(g), hi(b), hi(a)));
 }
 
 // ---- per-triangle setup -----------------------------------------------------------------------
 struct Plane {
-  float v, dx, dy;  // value at the bounding box's first pixel, per-pixel steps
+  float v, dx, dy;  // value at the origin pixel (ox, oy), per-pixel steps
 };
 
 enum { P_Z, P_W, P_R, P_G, P_B, P_A, P_U, P_V, P_F, P_COUNT };
 
 struct Tri {
-  int bx0, by0, bx1, by1;  // pixels, inclusive
-  int64_t e0[3];           // edge function (+ top-left bias) at (bx0, by0)
+  int bx0, by0, bx1, by1;  // covered pixels lie in this box (inclusive)
+  int ox, oy;              // origin of the 4 x 2 blocks: (bx0, by0) rounded down to even
+  int64_t e0[3];           // edge functions (+ top-left bias) at (ox, oy)
   int64_t ex[3], ey[3];    // per-pixel steps
   Plane p[P_COUNT];
   // constants of the colour formula: rgb = base x k1 + k0, alpha = base x ka
   float k1r, k1g, k1b, k1a, k0r, k0g, k0b;
-  float fogConst;
   int level;  // mip level when it does not vary
   float texW, texH;
 };
+
+const f8 kLanesX = {0, 1, 2, 3, 0, 1, 2, 3};
+const f8 kLanesY = {0, 0, 0, 0, 1, 1, 1, 1};
+const i8 kLanesXi = {0, 1, 2, 3, 0, 1, 2, 3};
+const i8 kLanesYi = {0, 0, 0, 0, 1, 1, 1, 1};
 
 // ---- the pixel pipeline -------------------------------------------------------------------------
 template <int PERSP, int TEX, int MIP, int COLV, int FOGV>
 struct Pix {
   const RasterState& rs;
   const Tri& t;
-  // row state
-  int y;
-  f4 rowv[P_COUNT];
-  f4 lanes;
-  uint32_t* crow;
-  uint32_t* zrow;
-  // texture
+  // per triangle
+  f8 dx[P_COUNT];
+  f8 k1r, k1g, k1b, k1a, k0r, k0g, k0b, fogR, fogG, fogB;
+  f4 qdxU, qdxV, qdxW, qdyU, qdyV, qdyW, qTexW, qTexH;  // for the footprint of a quad
   const TexLevel* lv;
-  int nlev, base;
-  uint32_t texOr;
+  int nlev, base, copy, fastSpan;
+  uint32_t texOr, outOr;
   float zscale;
+  // per pair of rows
+  int y;
+  int lastRow;  // the second row lies outside the target
+  f8 rowv[P_COUNT];
+  f4 quadU, quadV, quadW;  // at the quads' top-left pixels, x = ox
+  uint32_t *crow0, *crow1, *zrow0, *zrow1;
 
   Pix(const RasterState& r, const Tri& tr) : rs(r), t(tr) {
-    lanes = f4{0.0f, 1.0f, 2.0f, 3.0f};
+    for (int i = 0; i < P_COUNT; i++) dx[i] = splat(t.p[i].dx);
+    k1r = splat(t.k1r);
+    k1g = splat(t.k1g);
+    k1b = splat(t.k1b);
+    k1a = splat(t.k1a);
+    k0r = splat(t.k0r);
+    k0g = splat(t.k0g);
+    k0b = splat(t.k0b);
+    fogR = splat(rs.fogR);
+    fogG = splat(rs.fogG);
+    fogB = splat(rs.fogB);
+    if (MIP) {
+      qdxU = f4{t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx};
+      qdxV = f4{t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx};
+      qdxW = f4{t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dx};
+      qdyU = f4{t.p[P_U].dy, t.p[P_U].dy, t.p[P_U].dy, t.p[P_U].dy};
+      qdyV = f4{t.p[P_V].dy, t.p[P_V].dy, t.p[P_V].dy, t.p[P_V].dy};
+      qdyW = f4{t.p[P_W].dy, t.p[P_W].dy, t.p[P_W].dy, t.p[P_W].dy};
+      qTexW = f4{t.texW, t.texW, t.texW, t.texW};
+      qTexH = f4{t.texH, t.texH, t.texH, t.texH};
+    }
     lv = rs.tex ? rs.tex->lv : nullptr;
     nlev = rs.texLevels;
     base = rs.texBase;
     texOr = rs.tex ? rs.tex->alphaOr : 0;
     if (!rs.useTexRGB) texOr |= 0x00FFFFFFu;
     if (!rs.useTexA) texOr |= 0xFF000000u;
+    outOr = rs.colourAlphaOr ? 0xFF000000u : 0;
     zscale = (float)rs.depthMax;
+    // texel straight through: nothing to multiply, add or blend
+    copy = TEX && !COLV && !FOGV && t.k1r == 1.0f && t.k1g == 1.0f && t.k1b == 1.0f && t.k1a == 1.0f &&
+           t.k0r == 0.0f && t.k0g == 0.0f && t.k0b == 0.0f && !rs.squares && rs.blend == BL_NONE;
+    // a texture copied along rows that stay on one texel row (the magnification)
+    fastSpan = copy && !PERSP && !MIP && !rs.zTest && !rs.aTest && t.p[P_V].dx == 0.0f;
   }
 
-  inline void row1(int i, float fy) { rowv[i] = splat(t.p[i].v + t.p[i].dy * fy); }
+  FORCE_INLINE void row1(int i, f8 fy) { rowv[i] = splat(t.p[i].v) + splat(t.p[i].dy) * fy; }
 
-  inline void row(int yy) {
+  // Starts the pair of rows yy, yy + 1 (yy even).
+  FORCE_INLINE void rows(int yy) {
     y = yy;
-    float fy = (float)(yy - t.by0);
+    f8 fy = splat((float)(yy - t.oy)) + kLanesY;
     row1(P_Z, fy);
     if (PERSP) row1(P_W, fy);
     if (COLV) {
@@ -145,91 +244,159 @@ struct Pix {
       row1(P_V, fy);
     }
     if (FOGV) row1(P_F, fy);
-    crow = rs.colour.px + (size_t)yy * rs.colour.pitch;
-    zrow = rs.depth.px ? rs.depth.px + (size_t)yy * rs.depth.pitch : nullptr;
+    if (MIP) {
+      float qy = (float)(yy - t.oy);
+      float u = t.p[P_U].v + t.p[P_U].dy * qy, v = t.p[P_V].v + t.p[P_V].dy * qy,
+            w = t.p[P_W].v + t.p[P_W].dy * qy;
+      quadU = f4{u, u, u, u};
+      quadV = f4{v, v, v, v};
+      quadW = f4{w, w, w, w};
+    }
+    lastRow = yy + 1 >= rs.colour.h || (rs.depth.px && yy + 1 >= rs.depth.h);
+    crow0 = rs.colour.px + (size_t)yy * rs.colour.pitch;
+    crow1 = lastRow ? crow0 : crow0 + rs.colour.pitch;
+    zrow0 = zrow1 = nullptr;
+    if (rs.depth.px) {
+      zrow0 = rs.depth.px + (size_t)yy * rs.depth.pitch;
+      zrow1 = lastRow ? zrow0 : zrow0 + rs.depth.pitch;
+    }
   }
 
-  inline f4 plane(int i, f4 fx) const { return rowv[i] + splat(t.p[i].dx) * fx; }
+  FORCE_INLINE f8 plane(int i, f8 fx) const { return rowv[i] + dx[i] * fx; }
 
-  // Texture fetch of four texels at (u, v), level per lane.
-  inline u4 fetch(f4 u, f4 v, i4 lev) const {
-    const TexLevel& L0 = lv[0];
-    u4 out;
-    if (rs.tex->pow2) {
-      i4 tu = ffloor(u * splat(t.texW));
-      i4 tv = ffloor(v * splat(t.texH));
-      for (int k = 0; k < 4; k++) {
-        const TexLevel& L = lv[lev[k]];
-        int x = tu[k] >> lev[k], yy = tv[k] >> lev[k];
-        if (rs.wrapU)
-          x &= L.w - 1;
-        else
-          x = x < 0 ? 0 : (x >= L.w ? L.w - 1 : x);
-        if (rs.wrapV)
-          yy &= L.h - 1;
-        else
-          yy = yy < 0 ? 0 : (yy >= L.h ? L.h - 1 : yy);
-        out[k] = L.px[(size_t)yy * L.pitch + x];
-      }
+  FORCE_INLINE u8 load8(const uint32_t* r0, const uint32_t* r1, int x) const {
+    return join(load4(r0 + x), load4(r1 + x));
+  }
+
+  // Texel coordinate along one axis: wrapped (any size) or clamped.
+  static FORCE_INLINE i8 address(i8 x, int wrap, int pow2, int n, float inv) {
+    if (!wrap) return imin(imax(x, splati(0)), splati(n - 1));
+    if (pow2) return x & splati(n - 1);
+    i8 q = ffloor(tofloat(x) * splat(inv));
+    x -= q * splati(n);
+    x += (i8)(x < splati(0)) & splati(n);  // the float quotient may be one off
+    x -= (i8)(x >= splati(n)) & splati(n);
+    return x;
+  }
+
+  // Eight texels of one level at (u, v).
+  FORCE_INLINE u8 fetch_level(f8 u, f8 v, const TexLevel& L) const {
+    i8 x = address(ffloor(u * splat(L.fw)), rs.wrapU, L.pow2, L.w, L.iw);
+    i8 yy = address(ffloor(v * splat(L.fh)), rs.wrapV, L.pow2, L.h, L.ih);
+    i8 idx = L.pow2 ? (yy << L.wshift) + x : yy * splati(L.pitch) + x;
+    return gather(L.px, idx);
+  }
+
+  FORCE_INLINE u8 fetch(f8 u, f8 v, int levA, int levB) const {
+    u8 out;
+    if (levA == levB) {
+      out = fetch_level(u, v, lv[levA]);
     } else {
-      (void)L0;
-      for (int k = 0; k < 4; k++) {
-        const TexLevel& L = lv[lev[k]];
-        float fu = u[k] * (float)L.w, fv = v[k] * (float)L.h;
-        if (!(fu > -1e9f)) fu = -1e9f;  // NaN too
-        if (fu > 1e9f) fu = 1e9f;
-        if (!(fv > -1e9f)) fv = -1e9f;
-        if (fv > 1e9f) fv = 1e9f;
-        int64_t x = (int64_t)floorf(fu), yy = (int64_t)floorf(fv);
-        if (rs.wrapU) {
-          x %= L.w;
-          if (x < 0) x += L.w;
-        } else {
-          x = x < 0 ? 0 : (x >= L.w ? L.w - 1 : x);
-        }
-        if (rs.wrapV) {
-          yy %= L.h;
-          if (yy < 0) yy += L.h;
-        } else {
-          yy = yy < 0 ? 0 : (yy >= L.h ? L.h - 1 : yy);
-        }
-        out[k] = L.px[(size_t)yy * L.pitch + (size_t)x];
-      }
+      u8 a = fetch_level(u, v, lv[levA]), b = fetch_level(u, v, lv[levB]);
+      const i8 right = {0, 0, -1, -1, 0, 0, -1, -1};  // lanes of the second quad
+      out = (a & ~(u8)right) | (b & (u8)right);
     }
-    return out | (u4){texOr, texOr, texOr, texOr};
+    return out | splatu(texOr);
   }
 
-  // Four pixels at x..x+3 of the current row; m: lanes covered (all ones).
-  inline void group(int x, i4 m) {
-    f4 fx = splat((float)(x - t.bx0)) + lanes;
+  // floor(log2(x)) for x > 0 written as exponent and mantissa bits.
+  static FORCE_INLINE i4 exponent(i4 bits) { return (bits >> 23) & i4{0xFF, 0xFF, 0xFF, 0xFF}; }
+
+  // Mip levels of the block's two quads. The footprint is measured from the
+  // differences across each quad's top-left pixel, like the reference
+  // pipeline does: with U = u/w, V = v/w and W = 1/w planes,
+  // du = (dU W - U dW) / (W (W + dW)), so the squared footprint along x is
+  // Nx / Dx with Nx = ((dU W - U dW) size)^2 + ... and Dx = (W (W + dW))^2.
+  // The level, floor((floor(log2 rho^2) + 1) / 2), needs only exponents and
+  // a comparison of mantissas: no division.
+  FORCE_INLINE void mip_levels(int bx, int& levA, int& levB) const {
+    float q0 = (float)(bx - t.ox);
+    f4 qx = f4{q0, q0 + 2.0f, q0, q0 + 2.0f};
+    f4 WA = quadW + qdxW * qx, UA = quadU + qdxU * qx, VA = quadV + qdxV * qx;
+    f4 ax = (qdxU * WA - UA * qdxW) * qTexW, bx2 = (qdxV * WA - VA * qdxW) * qTexH;
+    f4 ay = (qdyU * WA - UA * qdyW) * qTexW, by2 = (qdyV * WA - VA * qdyW) * qTexH;
+    f4 nx = ax * ax + bx2 * bx2, ny = ay * ay + by2 * by2;
+    f4 dxw = WA * (WA + qdxW), dyw = WA * (WA + qdyW);
+    dxw *= dxw;
+    dyw *= dyw;
+    i4 bnx = (i4)nx, bny = (i4)ny, bdx = (i4)dxw, bdy = (i4)dyw;
+    const i4 mant = {0x7FFFFF, 0x7FFFFF, 0x7FFFFF, 0x7FFFFF};
+    i4 ex = exponent(bnx) - exponent(bdx) + (i4)((bnx & mant) < (bdx & mant));
+    i4 ey = exponent(bny) - exponent(bdy) + (i4)((bny & mant) < (bdy & mant));
+    i4 e = ex > ey ? ex : ey;
+    i4 lev = (e + i4{1, 1, 1, 1}) >> 1;
+    const i4 lo4 = {base, base, base, base}, hi4 = {nlev - 1, nlev - 1, nlev - 1, nlev - 1};
+    lev = lev < lo4 ? lo4 : (lev > hi4 ? hi4 : lev);
+    levA = lev[0];
+    levB = lev[1];
+  }
+
+  FORCE_INLINE i8 alpha_pass(f8 a) const {
+    // The test sees the alpha before rounding. Products of bytes differ from
+    // a whole number by 1/255 or more, far above the float noise, so a
+    // margin of 1/512 separates "equal" from "different".
+    const f8 eps = splat(1.0f / 512.0f);
+    f8 ref = splat((float)rs.aRef);
+    switch (rs.aFunc) {
+      case D3DCMP_GREATEREQUAL: return a >= ref - eps;
+      case D3DCMP_GREATER: return a > ref + eps;
+      case D3DCMP_LESS: return a < ref - eps;
+      case D3DCMP_LESSEQUAL: return a <= ref + eps;
+      case D3DCMP_EQUAL: return (a >= ref - eps) & (a <= ref + eps);
+      case D3DCMP_NOTEQUAL: return (a < ref - eps) | (a > ref + eps);
+      case D3DCMP_NEVER: return splati(0);
+      default: return splati(-1);
+    }
+  }
+
+  FORCE_INLINE i8 depth_pass(i8 zi, i8 zb) const {
+    switch (rs.zFunc) {
+      case D3DCMP_LESSEQUAL: return zi <= zb;
+      case D3DCMP_LESS: return zi < zb;
+      case D3DCMP_EQUAL: return zi == zb;
+      case D3DCMP_GREATER: return zi > zb;
+      case D3DCMP_NOTEQUAL: return zi != zb;
+      case D3DCMP_GREATEREQUAL: return zi >= zb;
+      case D3DCMP_NEVER: return splati(0);
+      default: return splati(-1);
+    }
+  }
+
+  // The block at x..x+3 of the current pair of rows; m: lanes covered.
+  FORCE_INLINE void group(int x, i8 m) {
+    f8 fx = splat((float)(x - t.ox)) + kLanesX;
     // depth test first: hidden pixels cost little
-    i4 zi = splati(0);
-    if (rs.zTest || rs.zWrite) {
-      f4 z = plane(P_Z, fx);
-      z = vmin(vmax(z, splat(0.0f)), splat(1.0f));
+    i8 zi = splati(0);
+    if (rs.zTest) {
+      f8 z = vmin(vmax(plane(P_Z, fx), splat(0.0f)), splat(1.0f));
       zi = fround_even(z * splat(zscale));
-      if (rs.zTest) {
-        i4 zb = (i4)load4(zrow + x);
-        i4 pass;
-        switch (rs.zFunc) {
-          case D3DCMP_LESSEQUAL: pass = zi <= zb; break;
-          case D3DCMP_LESS: pass = zi < zb; break;
-          case D3DCMP_EQUAL: pass = zi == zb; break;
-          case D3DCMP_GREATER: pass = zi > zb; break;
-          case D3DCMP_NOTEQUAL: pass = zi != zb; break;
-          case D3DCMP_GREATEREQUAL: pass = zi >= zb; break;
-          case D3DCMP_NEVER: pass = splati(0); break;
-          default: pass = splati(-1); break;
+      m &= depth_pass(zi, (i8)load8(zrow0, zrow1, x));
+      if (!movemask(m)) return;
+    }
+    f8 w = splat(1.0f);
+    if (PERSP) w = splat(1.0f) / plane(P_W, fx);
+    u8 tx = splatu(0);
+    if (TEX) {
+      f8 u = plane(P_U, fx), v = plane(P_V, fx);
+      if (PERSP) {
+        u *= w;
+        v *= w;
+      }
+      int levA = t.level, levB = t.level;
+      if (MIP) mip_levels(x, levA, levB);
+      tx = fetch(u, v, levA, levB);
+      if (copy) {
+        if (rs.aTest) {
+          m &= alpha_pass(tofloat((i8)(tx >> 24)));
+          if (!movemask(m)) return;
         }
-        m &= pass;
-        if (!movemask(m)) return;
+        put(x, m, tx | splatu(outOr), zi);
+        return;
       }
     }
-    f4 w = splat(1.0f);
-    if (PERSP) w = splat(1.0f) / plane(P_W, fx);
     // colour formula: texel x diffuse x constant
-    f4 r, g, b, a;
-    f4 cr = splat(1.0f), cg = cr, cb = cr, ca = cr;
+    f8 r, g, b, a;
+    f8 cr = splat(1.0f), cg = cr, cb = cr, ca = cr;
     if (COLV) {
       cr = plane(P_R, fx);
       cg = plane(P_G, fx);
@@ -243,39 +410,10 @@ struct Pix {
       }
     }
     if (TEX) {
-      f4 u = plane(P_U, fx), v = plane(P_V, fx);
-      if (PERSP) {
-        u *= w;
-        v *= w;
-      }
-      i4 lev = splati(t.level);
-      if (MIP) {
-        // The footprint is measured per 2x2 block of pixels, from the
-        // differences across its top-left pixel, like the reference
-        // pipeline does: every pixel of a block uses the same level.
-        const Plane &PU = t.p[P_U], &PV = t.p[P_V], &PW = t.p[P_W];
-        f4 qx = tofloat((splati(x) + i4{0, 1, 2, 3}) & splati(~1)) - splat((float)t.bx0);
-        float qy = (float)((y & ~1) - t.by0);
-        f4 UA = splat(PU.v + PU.dy * qy) + splat(PU.dx) * qx;
-        f4 VA = splat(PV.v + PV.dy * qy) + splat(PV.dx) * qx;
-        f4 WA = splat(PW.v + PW.dy * qy) + splat(PW.dx) * qx;
-        f4 wA = splat(1.0f) / WA, wB = splat(1.0f) / (WA + splat(PW.dx)), wC = splat(1.0f) / (WA + splat(PW.dy));
-        f4 uA = UA * wA, vA = VA * wA;
-        f4 ax = ((UA + splat(PU.dx)) * wB - uA) * splat(t.texW);
-        f4 bx = ((VA + splat(PV.dx)) * wB - vA) * splat(t.texH);
-        f4 ay = ((UA + splat(PU.dy)) * wC - uA) * splat(t.texW);
-        f4 by = ((VA + splat(PV.dy)) * wC - vA) * splat(t.texH);
-        f4 rho2 = vmax(ax * ax + bx * bx, ay * ay + by * by);
-        i4 bits;
-        memcpy(&bits, &rho2, 16);
-        lev = (((bits >> 23) & splati(0xFF)) - splati(126)) >> 1;
-        lev = imin(imax(lev, splati(base)), splati(nlev - 1));
-      }
-      u4 tx = fetch(u, v, lev);
-      r = tofloat((i4)((tx >> 16) & 0xFF));
-      g = tofloat((i4)((tx >> 8) & 0xFF));
-      b = tofloat((i4)(tx & 0xFF));
-      a = tofloat((i4)(tx >> 24));
+      r = tofloat((i8)((tx >> 16) & 0xFF));
+      g = tofloat((i8)((tx >> 8) & 0xFF));
+      b = tofloat((i8)(tx & 0xFF));
+      a = tofloat((i8)(tx >> 24));
       if (COLV) {
         r *= cr;
         g *= cg;
@@ -283,7 +421,7 @@ struct Pix {
         a *= ca;
       }
       if (rs.squares) {
-        const f4 k = splat(1.0f / 255.0f);
+        const f8 k = splat(1.0f / 255.0f);
         if (rs.sqTexRGB) {
           r *= r * k;
           g *= g * k;
@@ -305,76 +443,98 @@ struct Pix {
       }
       if (rs.sqDiffA) a *= ca;
     }
-    r *= splat(t.k1r);
-    g *= splat(t.k1g);
-    b *= splat(t.k1b);
-    a *= splat(t.k1a);
+    r *= k1r;
+    g *= k1g;
+    b *= k1b;
+    a *= k1a;
     if (FOGV) {
-      f4 f = plane(P_F, fx);
+      f8 f = plane(P_F, fx);
       if (PERSP) f *= w;
       f = vmin(vmax(f, splat(0.0f)), splat(1.0f));
-      f4 nf = splat(1.0f) - f;
-      r = r * f + nf * splat(rs.fogR);
-      g = g * f + nf * splat(rs.fogG);
-      b = b * f + nf * splat(rs.fogB);
+      f8 nf = splat(1.0f) - f;
+      r = r * f + nf * fogR;
+      g = g * f + nf * fogG;
+      b = b * f + nf * fogB;
     } else {
-      r += splat(t.k0r);
-      g += splat(t.k0g);
-      b += splat(t.k0b);
+      r += k0r;
+      g += k0g;
+      b += k0b;
     }
-    const f4 lo = splat(0.0f), hi = splat(255.0f);
-    i4 R = fround(vmin(vmax(r, lo), hi));
-    i4 G = fround(vmin(vmax(g, lo), hi));
-    i4 B = fround(vmin(vmax(b, lo), hi));
-    i4 A = fround(vmin(vmax(a, lo), hi));
     if (rs.aTest) {
-      // The test sees the alpha before rounding. Products of bytes differ
-      // from a whole number by 1/255 or more, far above the float noise, so
-      // a margin of 1/512 separates "equal" from "different".
-      const f4 eps = splat(1.0f / 512.0f);
-      f4 ref = splat((float)rs.aRef);
-      i4 pass;
-      switch (rs.aFunc) {
-        case D3DCMP_GREATEREQUAL: pass = a >= ref - eps; break;
-        case D3DCMP_GREATER: pass = a > ref + eps; break;
-        case D3DCMP_LESS: pass = a < ref - eps; break;
-        case D3DCMP_LESSEQUAL: pass = a <= ref + eps; break;
-        case D3DCMP_EQUAL: pass = (a >= ref - eps) & (a <= ref + eps); break;
-        case D3DCMP_NOTEQUAL: pass = (a < ref - eps) | (a > ref + eps); break;
-        case D3DCMP_NEVER: pass = splati(0); break;
-        default: pass = splati(-1); break;
-      }
-      m &= pass;
+      m &= alpha_pass(a);
       if (!movemask(m)) return;
     }
-    uint32_t* cp = crow + x;
-    u4 old = load4(cp);
-    if (rs.blend != BL_NONE) blend(old, R, G, B, A);
-    u4 px = ((u4)A << 24) | ((u4)R << 16) | ((u4)G << 8) | (u4)B;
-    if (rs.colourAlphaOr) px |= (u4){0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
-    u4 um = (u4)m;
-    store4(cp, (px & um) | (old & ~um));
+    // Values are never negative; float noise may lift them a hair above
+    // 255, which rounding and the saturating pack absorb.
+    i8 R = fround(r), G = fround(g), B = fround(b), A = fround(a);
+    if (rs.blend != BL_NONE) {
+      const i8 top = splati(255);
+      R = imin(R, top);
+      G = imin(G, top);
+      B = imin(B, top);
+      A = imin(A, top);
+      blend(load8(crow0, crow1, x), R, G, B, A);
+    }
+    put(x, m, pack(R, G, B, A) | splatu(outOr), zi);
+  }
+
+  // Stores the covered lanes' colour and, with depth writes, depth. Both
+  // halves are read before either is written.
+  FORCE_INLINE void put(int x, i8 m, u8 px, i8 zi) {
+    int mm = movemask(m);
+    u8 um = (u8)m;
+    u8 old = (mm == 0xFF) ? px : load8(crow0, crow1, x);
+    u8 out = (px & um) | (old & ~um);
+    if (mm & 0x0F) store4(crow0 + x, lo(out));
+    if ((mm & 0xF0) && !lastRow) store4(crow1 + x, hi(out));
     if (rs.zWrite) {
-      u4 zo = load4(zrow + x);
-      store4(zrow + x, ((u4)zi & um) | (zo & ~um));
+      u8 zo = load8(zrow0, zrow1, x);
+      u8 zv = ((u8)zi & um) | (zo & ~um);
+      if (mm & 0x0F) store4(zrow0 + x, lo(zv));
+      if ((mm & 0xF0) && !lastRow) store4(zrow1 + x, hi(zv));
+    }
+  }
+
+  // Pixels x0..x1 of row yy by the fast route (see fastSpan): the same
+  // arithmetic as group(), without what the route does not need.
+  FORCE_INLINE void span(int yy, int x0, int x1) {
+    const TexLevel& L = lv[t.level];
+    f8 fy = splat((float)(yy - t.oy));
+    f8 vrow = splat(t.p[P_V].v) + splat(t.p[P_V].dy) * fy;
+    f8 urow = splat(t.p[P_U].v) + splat(t.p[P_U].dy) * fy;
+    i8 ty = address(ffloor(vrow * splat(L.fh)), rs.wrapV, L.pow2, L.h, L.ih);
+    const uint32_t* trow = L.px + (size_t)ty[0] * L.pitch;
+    uint32_t* crow = rs.colour.px + (size_t)yy * rs.colour.pitch;
+    const f8 lanes8 = {0, 1, 2, 3, 4, 5, 6, 7};
+    u8 orv = splatu(texOr | outOr);
+    for (int x = x0; x <= x1; x += 8) {
+      f8 fx = splat((float)(x - t.ox)) + lanes8;
+      i8 tx = address(ffloor((urow + dx[P_U] * fx) * splat(L.fw)), rs.wrapU, L.pow2, L.w, L.iw);
+      u8 px = gather(trow, tx) | orv;
+      if (x + 7 <= x1) {
+        store4(crow + x, lo(px));
+        store4(crow + x + 4, hi(px));
+      } else {
+        for (int k = 0; x + k <= x1; k++) crow[x + k] = px[k];
+      }
     }
   }
 
   // Blending of 8-bit values: each product x y / 255 rounded the way the
   // reference pipeline does it, (t + (t >> 8) + 128) >> 8 with t = x y, the
   // sum saturated.
-  static inline i4 mul8(i4 x, i4 y) {
-    i4 t = __builtin_convertvector(tofloat(x) * tofloat(y), i4);  // exact: below 2^16
+  static FORCE_INLINE i8 mul8(i8 x, i8 y) {
+    i8 t = __builtin_convertvector(tofloat(x) * tofloat(y), i8);  // exact: below 2^16
     return (t + (t >> 8) + splati(128)) >> 8;
   }
 
-  inline void blend(u4 old, i4& R, i4& G, i4& B, i4& A) const {
-    i4 dr = (i4)((old >> 16) & 0xFF), dg = (i4)((old >> 8) & 0xFF), db = (i4)(old & 0xFF);
-    i4 da = (i4)(old >> 24);
-    const i4 top = splati(255);
+  FORCE_INLINE void blend(u8 old, i8& R, i8& G, i8& B, i8& A) const {
+    i8 dr = (i8)((old >> 16) & 0xFF), dg = (i8)((old >> 8) & 0xFF), db = (i8)(old & 0xFF);
+    i8 da = (i8)(old >> 24);
+    const i8 top = splati(255);
     switch (rs.blend) {
       case BL_ALPHA: {
-        i4 sa = A, ia = top - A;
+        i8 sa = A, ia = top - A;
         R = imin(mul8(R, sa) + mul8(dr, ia), top);
         G = imin(mul8(G, sa) + mul8(dg, ia), top);
         B = imin(mul8(B, sa) + mul8(db, ia), top);
@@ -382,7 +542,7 @@ struct Pix {
         break;
       }
       case BL_ADD_ALPHA: {
-        i4 sa = A;
+        i8 sa = A;
         R = imin(mul8(R, sa) + dr, top);
         G = imin(mul8(G, sa) + dg, top);
         B = imin(mul8(B, sa) + db, top);
@@ -396,18 +556,17 @@ struct Pix {
         A = imin(A + da, top);
         break;
       default:
-        for (int k = 0; k < 4; k++) generic_blend(k, old[k], R, G, B, A);
+        for (int k = 0; k < 8; k++) generic_blend(k, old[k], R, G, B, A);
         break;
     }
   }
 
-  static inline int mul8s(int x, int y) {
+  static int mul8s(int x, int y) {
     int t = x * y;
     return (t + (t >> 8) + 128) >> 8;
   }
 
-  inline int factor(DWORD f, int src, int srcA, int dst, int dstA, int bf, int which) const {
-    (void)which;
+  static int factor(DWORD f, int src, int srcA, int dstA, int dst, int bf, int which) {
     switch (f) {
       case D3DBLEND_ZERO: return 0;
       case D3DBLEND_ONE: return 255;
@@ -426,7 +585,7 @@ struct Pix {
     }
   }
 
-  inline void generic_blend(int k, uint32_t d, i4& R, i4& G, i4& B, i4& A) const {
+  void generic_blend(int k, uint32_t d, i8& R, i8& G, i8& B, i8& A) const {
     int s[4] = {R[k], G[k], B[k], A[k]};
     int dc[4] = {(int)((d >> 16) & 0xFF), (int)((d >> 8) & 0xFF), (int)(d & 0xFF), (int)(d >> 24)};
     int bfc[4] = {(int)((rs.tfactor >> 16) & 0xFF), (int)((rs.tfactor >> 8) & 0xFF), (int)(rs.tfactor & 0xFF),
@@ -441,8 +600,8 @@ struct Pix {
     }
     int o[4];
     for (int c = 0; c < 4; c++) {
-      int fs = factor(sf, s[c], s[3], dc[c], dc[3], bfc[c], c);
-      int fd = factor(df, s[c], s[3], dc[c], dc[3], bfc[c], c);
+      int fs = factor(sf, s[c], s[3], dc[3], dc[c], bfc[c], c);
+      int fd = factor(df, s[c], s[3], dc[3], dc[c], bfc[c], c);
       int ts = mul8s(s[c], fs), td = mul8s(dc[c], fd), v;
       switch (rs.blendOp) {
         case D3DBLENDOP_SUBTRACT: v = ts - td; break;
@@ -461,88 +620,119 @@ struct Pix {
 };
 
 // ---- coverage ------------------------------------------------------------------------------------
+// Lanes inside the box of the triangle (and so inside the scissor rectangle).
+FORCE_INLINE i8 box_mask(const Tri& t, int x, int yy) {
+  i8 lx = splati(x) + kLanesXi, ly = splati(yy) + kLanesYi;
+  return (lx >= splati(t.bx0)) & (lx <= splati(t.bx1)) & (ly >= splati(t.by0)) & (ly <= splati(t.by1));
+}
+
 // Small triangles (at most 64 pixels across): edge functions fit 32 bits and
-// are tested four pixels at a time.
+// are tested a block at a time.
 template <class P>
-static void cover_small(const Tri& t, P& pix) {
-  int32_t ex[3], ey[3];
-  i4 rowE[3], stepX[3];
+void cover_small(const Tri& t, P& pix) {
+  i8 rowE[3], stepX[3], stepY[3];
   for (int k = 0; k < 3; k++) {
-    ex[k] = (int32_t)t.ex[k];
-    ey[k] = (int32_t)t.ey[k];
-    int32_t e = (int32_t)t.e0[k];
-    rowE[k] = i4{e, e + ex[k], e + 2 * ex[k], e + 3 * ex[k]};
-    stepX[k] = splati(4 * ex[k]);
+    int32_t e = (int32_t)t.e0[k], ex = (int32_t)t.ex[k], ey = (int32_t)t.ey[k];
+    rowE[k] = splati(e) + splati(ex) * kLanesXi + splati(ey) * kLanesYi;
+    stepX[k] = splati(4 * ex);
+    stepY[k] = splati(2 * ey);
   }
-  for (int y = t.by0; y <= t.by1; y++) {
-    i4 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
+  const int ex0neg = t.ex[0] < 0, ex1neg = t.ex[1] < 0, ex2neg = t.ex[2] < 0;
+  for (int yy = t.oy; yy <= t.by1; yy += 2) {
+    i8 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
     int seen = 0;
-    for (int x = t.bx0; x <= t.bx1; x += 4) {
-      i4 in = (e0 | e1 | e2) >= splati(0);
-      // lanes past the box's right edge are outside
-      if (x + 3 > t.bx1) in &= i4{0, 1, 2, 3} <= splati(t.bx1 - x);
+    int edgeRows = yy < t.by0 || yy + 1 > t.by1;
+    for (int x = t.ox; x <= t.bx1; x += 4) {
+      i8 in = (e0 | e1 | e2) >= splati(0);
+      if (edgeRows || x < t.bx0 || x + 3 > t.bx1) in &= box_mask(t, x, yy);
       if (movemask(in)) {
         if (!seen) {
-          pix.row(y);
+          pix.rows(yy);
           seen = 1;
         }
         pix.group(x, in);
       } else if (seen) {
-        break;
+        // Past the triangle on both rows when an edge that falls to the
+        // right is negative on the whole block. (An empty block alone
+        // proves nothing: a thin sliver's spans on two rows can be apart.)
+        if ((ex0neg && !movemask(e0 >= splati(0))) || (ex1neg && !movemask(e1 >= splati(0))) ||
+            (ex2neg && !movemask(e2 >= splati(0))))
+          break;
       }
       e0 += stepX[0];
       e1 += stepX[1];
       e2 += stepX[2];
     }
-    rowE[0] += splati(ey[0]);
-    rowE[1] += splati(ey[1]);
-    rowE[2] += splati(ey[2]);
+    rowE[0] += stepY[0];
+    rowE[1] += stepY[1];
+    rowE[2] += stepY[2];
   }
 }
 
-// Floor and ceiling of n / d for d > 0.
-static inline int64_t floordiv(int64_t n, int64_t d) {
+// Floor of n / d for d > 0.
+FORCE_INLINE int64_t floordiv(int64_t n, int64_t d) {
   int64_t q = n / d;
   return (n % d != 0 && n < 0) ? q - 1 : q;
 }
 
+// The covered span of one row, as offsets from ox; lo > hi when empty.
+FORCE_INLINE void row_span(const Tri& t, int yy, int64_t& lo, int64_t& hi) {
+  lo = t.bx0 - t.ox;
+  hi = t.bx1 - t.ox;
+  if (yy < t.by0 || yy > t.by1) {
+    hi = lo - 1;
+    return;
+  }
+  for (int k = 0; k < 3 && lo <= hi; k++) {
+    int64_t F = t.e0[k] + t.ey[k] * (yy - t.oy), S = t.ex[k];
+    if (S > 0) {
+      int64_t c = -floordiv(F, S);  // smallest i with F + S i >= 0
+      if (c > lo) lo = c;
+    } else if (S < 0) {
+      int64_t c = floordiv(F, -S);  // largest i with F + S i >= 0
+      if (c < hi) hi = c;
+    } else if (F < 0) {
+      hi = lo - 1;
+    }
+  }
+}
+
 // Large triangles: each row's span is solved exactly in 64 bits.
 template <class P>
-static void cover_large(const Tri& t, P& pix) {
-  int64_t rowE[3] = {t.e0[0], t.e0[1], t.e0[2]};
-  int w = t.bx1 - t.bx0;
-  for (int y = t.by0; y <= t.by1; y++) {
-    int64_t lo = 0, hi = w;
-    for (int k = 0; k < 3 && lo <= hi; k++) {
-      int64_t F = rowE[k], S = t.ex[k];
-      if (S > 0) {
-        int64_t c = -floordiv(F, S);  // smallest i with F + S i >= 0
-        if (c > lo) lo = c;
-      } else if (S < 0) {
-        int64_t c = floordiv(F, -S);  // largest i with F + S i >= 0
-        if (c < hi) hi = c;
-      } else if (F < 0) {
-        hi = -1;
-      }
+void cover_large(const Tri& t, P& pix) {
+  if (pix.fastSpan) {
+    for (int yy = t.by0; yy <= t.by1; yy++) {
+      int64_t lo, hi;
+      row_span(t, yy, lo, hi);
+      if (lo <= hi) pix.span(yy, t.ox + (int)lo, t.ox + (int)hi);
     }
-    rowE[0] += t.ey[0];
-    rowE[1] += t.ey[1];
-    rowE[2] += t.ey[2];
+    return;
+  }
+  for (int yy = t.oy; yy <= t.by1; yy += 2) {
+    int64_t lo0, hi0, lo1, hi1;
+    row_span(t, yy, lo0, hi0);
+    row_span(t, yy + 1, lo1, hi1);
+    int64_t lo = lo0 <= hi0 ? lo0 : lo1, hi = lo0 <= hi0 ? hi0 : hi1;
+    if (lo1 <= hi1) {
+      if (lo1 < lo) lo = lo1;
+      if (hi1 > hi) hi = hi1;
+    }
     if (lo > hi) continue;
-    pix.row(y);
-    int x0 = t.bx0 + (int)lo, x1 = t.bx0 + (int)hi;
-    for (int x = x0; x <= x1; x += 4) {
-      i4 idx = splati(x) + i4{0, 1, 2, 3};
-      i4 in = (idx >= splati(x0)) & (idx <= splati(x1));
-      pix.group(x, in);
+    pix.rows(yy);
+    i8 l = {(int)lo0, (int)lo0, (int)lo0, (int)lo0, (int)lo1, (int)lo1, (int)lo1, (int)lo1};
+    i8 h = {(int)hi0, (int)hi0, (int)hi0, (int)hi0, (int)hi1, (int)hi1, (int)hi1, (int)hi1};
+    for (int x = t.ox + (int)(lo & ~1); x <= t.ox + (int)hi; x += 4) {
+      i8 idx = splati(x - t.ox) + kLanesXi;
+      i8 in = (idx >= l) & (idx <= h);
+      if (movemask(in)) pix.group(x, in);
     }
   }
 }
 
 template <int PERSP, int TEX, int MIP, int COLV, int FOGV>
-static void fill(const RasterState& rs, const Tri& t, int small) {
+void fill(const RasterState& rs, const Tri& t, int small) {
   Pix<PERSP, TEX, MIP, COLV, FOGV> pix(rs, t);
-  if (small)
+  if (small && !pix.fastSpan)
     cover_small(t, pix);
   else
     cover_large(t, pix);
@@ -550,18 +740,20 @@ static void fill(const RasterState& rs, const Tri& t, int small) {
 
 typedef void (*FillFn)(const RasterState&, const Tri&, int);
 
-#define FILL_ROW(P, T, M)                                                                 \
+#define FILL_ROW(P, T, M) \
   { fill<P, T, M, 0, 0>, fill<P, T, M, 0, 1>, fill<P, T, M, 1, 0>, fill<P, T, M, 1, 1> }
-static const FillFn g_fill[2][2][2][4] = {
+const FillFn g_fill[2][2][2][4] = {
     {{FILL_ROW(0, 0, 0), FILL_ROW(0, 0, 0)}, {FILL_ROW(0, 1, 0), FILL_ROW(0, 1, 0)}},
     {{FILL_ROW(1, 0, 0), FILL_ROW(1, 0, 0)}, {FILL_ROW(1, 1, 0), FILL_ROW(1, 1, 1)}},
 };
 
-// ---- triangle setup ----------------------------------------------------------------------------------
-static inline int64_t min3(int64_t a, int64_t b, int64_t c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
-static inline int64_t max3(int64_t a, int64_t b, int64_t c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
+inline int64_t min3(int64_t a, int64_t b, int64_t c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
+inline int64_t max3(int64_t a, int64_t b, int64_t c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
 
-void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, const PVert* c) {
+}  // namespace
+
+// ---- triangle setup ----------------------------------------------------------------------------------
+void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const PVert* c) {
   int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
   if (area == 0) return;
   if (area < 0) {
@@ -585,9 +777,11 @@ void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, cons
   t.by0 = (int)by0;
   t.bx1 = (int)bx1;
   t.by1 = (int)by1;
+  t.ox = t.bx0 & ~1;
+  t.oy = t.by0 & ~1;
   // Edge k runs from v[k] to v[k+1]; inside is positive. Centres exactly on
   // an edge count only for top and left edges.
-  int64_t px = bx0 * 256, py = by0 * 256;
+  int64_t px = (int64_t)t.ox * 256, py = (int64_t)t.oy * 256;
   for (int k = 0; k < 3; k++) {
     const PVert* p = v[k];
     const PVert* q = v[(k + 1) % 3];
@@ -605,7 +799,7 @@ void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, cons
   double dxb = b->X / 256.0 - x0, dyb = b->Y / 256.0 - y0;
   double dxc = c->X / 256.0 - x0, dyc = c->Y / 256.0 - y0;
   double inv = 65536.0 / (double)area;
-  double ox = (double)bx0 - x0, oy = (double)by0 - y0;
+  double ox = (double)t.ox - x0, oy = (double)t.oy - y0;
   auto plane = [&](Plane& pl, double qa, double qb, double qc) {
     double d1 = qb - qa, d2 = qc - qa;
     double gx = (d1 * dyc - d2 * dyb) * inv;
@@ -622,11 +816,10 @@ void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, cons
 
   // Colour: constant when the triangle does not vary it (or the combiner
   // ignores the diffuse colour).
-  const PVert* cv0 = rs.shadeFlat ? a : nullptr;
   float ra = a->r, ga = a->g, ba = a->b, aa = a->a;
   float rb = b->r, gb = b->g, bb = b->b, ab = b->a;
   float rc = c->r, gc = c->g, bc = c->b, ac = c->a;
-  if (cv0) {
+  if (rs.shadeFlat) {
     // flat shading takes the colour of the triangle's first vertex
     rb = rc = ra;
     gb = gc = ga;
@@ -668,7 +861,6 @@ void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, cons
     t.k1b = (rs.sqDiffRGB ? ba * ba : ba) * rs.kB * scale;
     t.k1a = (rs.sqDiffA ? aa * aa : aa) * rs.kA * scale;
   }
-  t.fogConst = fogc;
   t.k0r = t.k0g = t.k0b = 0.0f;
   if (rs.fog && !fogv) {
     // constant fog folds into the formula
@@ -679,8 +871,10 @@ void raster_triangle(const RasterState& rs, const PVert* a, const PVert* b, cons
     t.k0g = (1.0f - fogc) * rs.fogG;
     t.k0b = (1.0f - fogc) * rs.fogB;
   }
+
   int mip = 0;
   t.level = rs.texBase;
+  t.texW = t.texH = 0.0f;
   if (tex) {
     plane(t.p[P_U], a->u * wa, b->u * wb, c->u * wc);
     plane(t.p[P_V], a->v * wa, b->v * wb, c->v * wc);

@@ -68,6 +68,7 @@ struct SoftHooks {
   int failDisplayMode;        // GetAdapterDisplayMode fails
   HRESULT failCode;           // what the failures above return; 0 = a typical code for the call
   int modeW, modeH;           // what GetAdapterDisplayMode reports; 0 = 1024 x 768
+  int portableRaster;         // never use the rasterizer built for AVX2 (both draw the same pixels)
 
   // -- counters since the last soft_hooks_reset_counters --
   int calls[SC_COUNT];   // IDirect3DDevice9 calls by method

@@ -72,7 +72,10 @@ struct SoftSurface final : IDirect3DSurface9 {
 struct TexLevel {
   const uint32_t* px;
   int w, h, pitch;
-  int wshift;  // log2(w) when w is a power of two, else -1
+  int wshift;      // log2(w) when w is a power of two, else -1
+  int pow2;        // w and h are powers of two
+  float fw, fh;    // w and h
+  float iw, ih;    // 1 / w, 1 / h
 };
 
 struct SoftTexture final : IDirect3DTexture9 {
@@ -222,6 +225,11 @@ enum {
 static const float GUARD = 32768.0f;
 
 // ---- per-draw pipeline settings (derived from the device state at each draw) --------------------
+struct RasterState;
+// The rasterizer, compiled for the baseline instruction set and, on x86,
+// for AVX2; both draw the same pixels. raster_state() picks one.
+typedef void (*RasterFn)(const RasterState& rs, const PVert* v0, const PVert* v1, const PVert* v2);
+
 enum BlendKind { BL_NONE, BL_ALPHA, BL_ADD_ALPHA, BL_ADD, BL_GENERIC };
 
 struct RasterState {
@@ -259,11 +267,12 @@ struct RasterState {
   DWORD cull;
   int shadeFlat;
   // stage setup for the general path
-  DWORD cop[2], carg1[2], carg2[2], aop[2], aarg1[2], aarg2[2];
-  uint32_t tfactor;
+  uint32_t tfactor;  // blend factor colour
+  RasterFn tri;
 };
 
-void raster_triangle(const RasterState& rs, const PVert* v0, const PVert* v1, const PVert* v2);
+void raster_triangle_base(const RasterState& rs, const PVert* v0, const PVert* v1, const PVert* v2);
+void raster_triangle_avx2(const RasterState& rs, const PVert* v0, const PVert* v1, const PVert* v2);
 // Culling and zero-area test of snapped vertices: 1 when the triangle is to be drawn.
 int raster_keep(const RasterState& rs, int64_t area2);
 

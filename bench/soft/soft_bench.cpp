@@ -1,0 +1,492 @@
+// Software device benchmarks: fill rate, vertex throughput and one frame of
+// a synthetic race scene (about 20 000 lit, fogged, textured triangles into
+// a 320 x 240 target, then magnified to 640 x 480).
+#include <benchmark/benchmark.h>
+#include <math.h>
+#include <string.h>
+
+#include <vector>
+
+#include "gfx/soft/soft.h"
+#include "rt/sys.h"
+
+namespace {
+
+struct V152 {
+  float x, y, z, nx, ny, nz;
+  uint32_t c;
+  float u, v;
+};
+
+struct V144 {
+  float x, y, z, rhw;
+  uint32_t c;
+  float u, v;
+};
+
+uint32_t fbits(float f) {
+  uint32_t u;
+  memcpy(&u, &f, 4);
+  return u;
+}
+
+D3DMATRIX identity() {
+  D3DMATRIX m;
+  memset(&m, 0, sizeof m);
+  m._11 = m._22 = m._33 = m._44 = 1.0f;
+  return m;
+}
+
+// Left-handed look-at and perspective, as the game builds them.
+D3DMATRIX look_at(float ex, float ey, float ez, float ax, float ay, float az) {
+  float zx = ax - ex, zy = ay - ey, zz = az - ez, l = sqrtf(zx * zx + zy * zy + zz * zz);
+  zx /= l, zy /= l, zz /= l;
+  float xx = zz, xy = 0, xz = -zx;  // up (0, 1, 0) x z
+  l = sqrtf(xx * xx + xz * xz);
+  xx /= l, xz /= l;
+  float yx = zy * xz - zz * xy, yy = zz * xx - zx * xz, yz = zx * xy - zy * xx;
+  D3DMATRIX m = identity();
+  m._11 = xx, m._12 = yx, m._13 = zx;
+  m._21 = xy, m._22 = yy, m._23 = zy;
+  m._31 = xz, m._32 = yz, m._33 = zz;
+  m._41 = -(xx * ex + xy * ey + xz * ez);
+  m._42 = -(yx * ex + yy * ey + yz * ez);
+  m._43 = -(zx * ex + zy * ey + zz * ez);
+  return m;
+}
+
+D3DMATRIX persp(float fovy, float aspect, float zn, float zf) {
+  D3DMATRIX m;
+  memset(&m, 0, sizeof m);
+  float c = cosf(fovy / 2) / sinf(fovy / 2);
+  m._11 = c / aspect;
+  m._22 = c;
+  m._33 = zf / (zf - zn);
+  m._34 = 1;
+  m._43 = -zn * zf / (zf - zn);
+  return m;
+}
+
+uint32_t g_rng = 12345;
+float rnd() {
+  g_rng ^= g_rng << 13;
+  g_rng ^= g_rng >> 17;
+  g_rng ^= g_rng << 5;
+  return (float)(g_rng & 0xFFFFFF) / 16777216.0f;
+}
+
+// A device with the game's frame setup: a 320 x 240 render-target texture
+// with a D24X8 depth buffer, a 640 x 480 back buffer, the game's states.
+struct Bench {
+  IDirect3D9* d3d = nullptr;
+  IDirect3DDevice9* dev = nullptr;
+  IDirect3DTexture9* rtTex = nullptr;
+  IDirect3DSurface9 *rt = nullptr, *ds = nullptr, *back = nullptr;
+  std::vector<IDirect3DTexture9*> textures;
+  std::vector<IDirect3DVertexBuffer9*> vbs;
+  std::vector<IDirect3DIndexBuffer9*> ibs;
+
+  Bench() {
+    sys_fpu_init();
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp;
+    memset(&pp, 0, sizeof pp);
+    pp.BackBufferWidth = 640;
+    pp.BackBufferHeight = 480;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.Windowed = TRUE;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x42, &pp, &dev);
+    dev->CreateTexture(320, 240, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &rtTex, nullptr);
+    rtTex->GetSurfaceLevel(0, &rt);
+    dev->CreateDepthStencilSurface(320, 240, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE, &ds, nullptr);
+    dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    // the game's default states
+    dev->SetRenderState(D3DRS_ZENABLE, 1);
+    dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    dev->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    dev->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+    dev->SetRenderState(D3DRS_NORMALIZENORMALS, 1);
+    dev->SetRenderState(D3DRS_ALPHAREF, 128);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    dev->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    for (DWORD s = 0; s < 2; s++) {
+      dev->SetSamplerState(s, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    }
+    D3DMATERIAL9 m;
+    memset(&m, 0, sizeof m);
+    m.Diffuse.r = m.Diffuse.g = m.Diffuse.b = m.Diffuse.a = 1;
+    m.Ambient = m.Diffuse;
+    dev->SetMaterial(&m);
+    D3DLIGHT9 l;
+    memset(&l, 0, sizeof l);
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse.r = 0.95f, l.Diffuse.g = 0.9f, l.Diffuse.b = 0.8f, l.Diffuse.a = 1;
+    l.Direction.x = -0.4f, l.Direction.y = -0.8f, l.Direction.z = 0.45f;
+    l.Range = 1000;
+    dev->SetLight(0, &l);
+    dev->LightEnable(0, TRUE);
+    dev->SetRenderState(D3DRS_AMBIENT, 0xFF606870u);
+    dev->SetRenderState(D3DRS_FOGCOLOR, 0xFFB8DCF2u);
+    dev->SetRenderState(D3DRS_FOGSTART, fbits(80.0f));
+    dev->SetRenderState(D3DRS_FOGEND, fbits(300.0f));
+  }
+
+  ~Bench() {
+    for (auto* t : textures) t->Release();
+    for (auto* b : vbs) b->Release();
+    for (auto* b : ibs) b->Release();
+    back->Release();
+    ds->Release();
+    rt->Release();
+    rtTex->Release();
+    dev->Release();
+    d3d->Release();
+  }
+
+  // A w x h texture with a full mip chain of noisy colour.
+  IDirect3DTexture9* texture(int w, uint32_t base) {
+    IDirect3DTexture9* t = nullptr;
+    dev->CreateTexture(w, w, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
+    for (DWORD l = 0; l < t->GetLevelCount(); l++) {
+      D3DLOCKED_RECT lr;
+      t->LockRect(l, &lr, nullptr, 0);
+      int lw = w >> l;
+      for (int y = 0; y < lw; y++)
+        for (int x = 0; x < lw; x++) {
+          uint32_t n = (uint32_t)(rnd() * 48);
+          ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x] = base - n * 0x010101u;
+        }
+      t->UnlockRect(l);
+    }
+    textures.push_back(t);
+    return t;
+  }
+
+  struct Mesh {
+    IDirect3DVertexBuffer9* vb;
+    IDirect3DIndexBuffer9* ib;
+    int nv, ni;
+  };
+
+  Mesh upload(const std::vector<V152>& v, const std::vector<uint16_t>& i) {
+    Mesh m = {nullptr, nullptr, (int)v.size(), (int)i.size()};
+    dev->CreateVertexBuffer((UINT)(v.size() * sizeof(V152)), D3DUSAGE_WRITEONLY, 0x152, D3DPOOL_MANAGED, &m.vb,
+                            nullptr);
+    void* p;
+    m.vb->Lock(0, 0, &p, 0);
+    memcpy(p, v.data(), v.size() * sizeof(V152));
+    m.vb->Unlock();
+    dev->CreateIndexBuffer((UINT)(i.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m.ib,
+                           nullptr);
+    m.ib->Lock(0, 0, &p, 0);
+    memcpy(p, i.data(), i.size() * 2);
+    m.ib->Unlock();
+    vbs.push_back(m.vb);
+    ibs.push_back(m.ib);
+    return m;
+  }
+
+  void draw(const Mesh& m) {
+    dev->SetStreamSource(0, m.vb, 0, sizeof(V152));
+    dev->SetIndices(m.ib);
+    dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m.nv, 0, m.ni / 3);
+  }
+
+  void begin_low(uint32_t colour) {
+    dev->SetTexture(0, nullptr);
+    dev->BeginScene();
+    dev->SetRenderTarget(0, rt);
+    dev->SetDepthStencilSurface(ds);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0);
+  }
+
+  // The game's magnification: the low-resolution frame onto the back buffer.
+  void magnify() {
+    dev->SetRenderTarget(0, back);
+    dev->SetDepthStencilSurface(nullptr);
+    dev->SetRenderState(D3DRS_ZENABLE, 0);
+    dev->SetRenderState(D3DRS_LIGHTING, 0);
+    dev->SetRenderState(D3DRS_FOGENABLE, 0);
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    dev->SetTexture(0, rtTex);
+    float x0 = -0.5f, y0 = -0.5f, x1 = x0 + 640, y1 = y0 + 480;
+    V144 q[4] = {{x0, y0, 0, 1, 0xFFFFFFFF, 0, 0},
+                 {x1, y0, 0, 1, 0xFFFFFFFF, 1, 0},
+                 {x0, y1, 0, 1, 0xFFFFFFFF, 0, 1},
+                 {x1, y1, 0, 1, 0xFFFFFFFF, 1, 1}};
+    dev->SetFVF(0x144);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof q[0]);
+    dev->SetTexture(0, nullptr);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
+    dev->SetRenderState(D3DRS_ZENABLE, 1);
+    dev->EndScene();
+    dev->Present(nullptr, nullptr, nullptr, nullptr);
+  }
+};
+
+void add_quad(std::vector<V152>& v, std::vector<uint16_t>& idx, const float* p, float nx, float ny, float nz,
+              uint32_t c, float su, float sv) {
+  uint16_t b = (uint16_t)v.size();
+  for (int k = 0; k < 4; k++) {
+    float u = (k == 1 || k == 2) ? su : 0, w = (k >= 2) ? sv : 0;
+    v.push_back({p[k * 3], p[k * 3 + 1], p[k * 3 + 2], nx, ny, nz, c, u, w});
+  }
+  uint16_t q[6] = {b, (uint16_t)(b + 1), (uint16_t)(b + 2), b, (uint16_t)(b + 2), (uint16_t)(b + 3)};
+  idx.insert(idx.end(), q, q + 6);
+}
+
+// ---- fill rate ----------------------------------------------------------------------------------
+// Screen-covering textured, fogged, depth-tested floor quads in perspective,
+// each drawn nearer than the one before so every pixel passes.
+void BM_FillRate(benchmark::State& state) {
+  Bench b;
+  IDirect3DTexture9* tex = b.texture(64, 0xFF80A060u);
+  std::vector<V152> v;
+  std::vector<uint16_t> idx;
+  const int layers = 8;
+  for (int k = 0; k < layers; k++) {
+    float z = 40.0f - 4.0f * (float)k;  // a wall facing the camera, nearer each time
+    float p[12] = {-40, 40, z, 40, 40, z, 40, -40, z, -40, -40, z};
+    add_quad(v, idx, p, 0, 0, -1, 0xFFFFFFFFu, 12, 12);
+  }
+  Bench::Mesh m = b.upload(v, idx);
+  D3DMATRIX view = identity(), proj = persp(1.0821042f, 4.0f / 3.0f, 0.5f, 700.0f), world = identity();
+  b.dev->SetTransform(D3DTS_WORLD, &world);
+  b.dev->SetTransform(D3DTS_VIEW, &view);
+  b.dev->SetTransform(D3DTS_PROJECTION, &proj);
+  b.dev->SetRenderState(D3DRS_FOGSTART, fbits(10.0f));
+  b.dev->SetRenderState(D3DRS_FOGEND, fbits(60.0f));
+  b.dev->SetRenderState(D3DRS_FOGENABLE, 1);
+  b.dev->SetRenderState(D3DRS_LIGHTING, 1);
+  b.dev->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+  b.dev->SetFVF(0x152);
+  for (auto _ : state) {
+    b.begin_low(0xFF000000u);
+    b.dev->SetTexture(0, tex);
+    b.draw(m);
+    b.dev->EndScene();
+  }
+  state.counters["pixels/s"] =
+      benchmark::Counter((double)state.iterations() * 320 * 240 * layers, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FillRate)->Unit(benchmark::kMicrosecond);
+
+// ---- vertex throughput ----------------------------------------------------------------------------
+// A 0x152 mesh of many small triangles spread over the view: transform,
+// lighting and fog of every vertex, most triangles a pixel or two.
+void BM_Vertices(benchmark::State& state) {
+  Bench b;
+  IDirect3DTexture9* tex = b.texture(32, 0xFFC0C0C0u);
+  std::vector<V152> v;
+  std::vector<uint16_t> idx;
+  const int N = 120;  // 121 x 121 vertices, 28 800 triangles
+  for (int j = 0; j <= N; j++)
+    for (int i = 0; i <= N; i++) {
+      float x = -60.0f + (float)i, z = 20.0f + (float)j * 2.0f, y = sinf((float)i * 0.7f) * 0.5f;
+      v.push_back({x, y, z, 0, 1, 0, 0xFFFFFFFFu, (float)i * 0.5f, (float)j * 0.5f});
+    }
+  for (int j = 0; j < N; j++)
+    for (int i = 0; i < N; i++) {
+      uint16_t a = (uint16_t)(j * (N + 1) + i);
+      uint16_t q[6] = {a, (uint16_t)(a + N + 1), (uint16_t)(a + N + 2), a, (uint16_t)(a + N + 2), (uint16_t)(a + 1)};
+      idx.insert(idx.end(), q, q + 6);
+    }
+  Bench::Mesh m = b.upload(v, idx);
+  D3DMATRIX view = look_at(0, 6, 0, 0, 0, 60), proj = persp(1.0821042f, 4.0f / 3.0f, 0.5f, 700.0f), world = identity();
+  b.dev->SetTransform(D3DTS_WORLD, &world);
+  b.dev->SetTransform(D3DTS_VIEW, &view);
+  b.dev->SetTransform(D3DTS_PROJECTION, &proj);
+  b.dev->SetRenderState(D3DRS_FOGENABLE, 1);
+  b.dev->SetRenderState(D3DRS_LIGHTING, 1);
+  b.dev->SetFVF(0x152);
+  for (auto _ : state) {
+    b.begin_low(0xFF000000u);
+    b.dev->SetTexture(0, tex);
+    b.draw(m);
+    b.dev->EndScene();
+  }
+  state.counters["vertices/s"] = benchmark::Counter((double)state.iterations() * (double)v.size(),
+                                                    benchmark::Counter::kIsRate);
+  state.counters["triangles/s"] = benchmark::Counter((double)state.iterations() * (double)(idx.size() / 3),
+                                                     benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Vertices)->Unit(benchmark::kMicrosecond);
+
+// ---- a race frame ------------------------------------------------------------------------------------
+struct Scene {
+  Bench b;
+  IDirect3DTexture9 *grass, *road, *kerb, *prop, *tree;
+  Bench::Mesh ground, roadMesh, kerbs, props, trees;
+  int triangles = 0;
+
+  Scene() {
+    grass = b.texture(64, 0xFF60A040u);
+    road = b.texture(64, 0xFF707070u);
+    kerb = b.texture(16, 0xFFE0E0E0u);
+    prop = b.texture(32, 0xFFC08040u);
+    tree = b.texture(32, 0xFF308030u);
+    std::vector<V152> v;
+    std::vector<uint16_t> idx;
+    // ground: 70 x 70 cells of 10 m round the camera, gently rolling
+    const int G = 70;
+    for (int j = 0; j <= G; j++)
+      for (int i = 0; i <= G; i++) {
+        float x = -350.0f + 10.0f * (float)i, z = -250.0f + 10.0f * (float)j;
+        float y = -0.3f + 0.6f * sinf(x * 0.05f) * cosf(z * 0.04f);
+        uint32_t c = 0xFFF0F0F0u - ((uint32_t)(rnd() * 24) * 0x010101u);
+        v.push_back({x, (i > 33 && i < 37) ? -0.05f : y, z, 0, 1, 0, c, x / 8.0f, z / 8.0f});
+      }
+    for (int j = 0; j < G; j++)
+      for (int i = 0; i < G; i++) {
+        uint16_t a = (uint16_t)(j * (G + 1) + i);
+        uint16_t q[6] = {a, (uint16_t)(a + G + 1), (uint16_t)(a + G + 2), a, (uint16_t)(a + G + 2), (uint16_t)(a + 1)};
+        idx.insert(idx.end(), q, q + 6);
+      }
+    ground = b.upload(v, idx);
+    triangles += (int)idx.size() / 3;
+    // road and kerbs: a gently bending strip 10 m wide, 2 m segments
+    std::vector<V152> rv, kv;
+    std::vector<uint16_t> ri, ki;
+    float prevL = 0, prevR = 0, prevZ = 0;
+    for (int s = 0; s <= 300; s++) {
+      float z = -100.0f + 2.0f * (float)s, bend = 12.0f * sinf(z * 0.006f);
+      float l = bend - 5.0f, r = bend + 5.0f;
+      if (s > 0) {
+        float p[12] = {prevL, 0.02f, prevZ, prevR, 0.02f, prevZ, r, 0.02f, z, l, 0.02f, z};
+        // corners near-left, near-right, far-right, far-left: clockwise from above
+        float q[12] = {p[0], p[1], p[2], p[9], p[10], p[11], p[6], p[7], p[8], p[3], p[4], p[5]};
+        add_quad(rv, ri, q, 0, 1, 0, 0xFFFFFFFFu, 1, 0.5f);
+        for (int side = 0; side < 2; side++) {
+          float a = side ? prevR : prevL - 0.8f, c = side ? r : l - 0.8f;
+          float k[12] = {a, 0.04f, prevZ, c, 0.04f, z, c + 0.8f, 0.04f, z, a + 0.8f, 0.04f, prevZ};
+          add_quad(kv, ki, k, 0, 1, 0, 0xFFFFFFFFu, 1, 1);
+        }
+      }
+      prevL = l, prevR = r, prevZ = z;
+    }
+    roadMesh = b.upload(rv, ri);
+    kerbs = b.upload(kv, ki);
+    triangles += (int)(ri.size() + ki.size()) / 3;
+    // props: boxes and trees scattered beside the road
+    std::vector<V152> pv, tv;
+    std::vector<uint16_t> pi, ti;
+    for (int n = 0; n < 320; n++) {
+      float z = -80.0f + rnd() * 380.0f, side = rnd() < 0.5f ? -1.0f : 1.0f;
+      float x = 12.0f * sinf(z * 0.006f) + side * (9.0f + rnd() * 40.0f);
+      if (n & 1) {
+        // a box of 12 triangles
+        float s = 0.6f + rnd() * 1.4f, h = s * 1.5f;
+        float c[8][3] = {{x - s, 0, z - s}, {x + s, 0, z - s}, {x + s, 0, z + s}, {x - s, 0, z + s},
+                         {x - s, h, z - s}, {x + s, h, z - s}, {x + s, h, z + s}, {x - s, h, z + s}};
+        int faces[6][4] = {{4, 5, 1, 0}, {5, 6, 2, 1}, {6, 7, 3, 2}, {7, 4, 0, 3}, {7, 6, 5, 4}, {0, 1, 2, 3}};
+        float nrm[6][3] = {{0, 0, -1}, {1, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
+        for (int f = 0; f < 6; f++) {
+          float q[12];
+          for (int k = 0; k < 4; k++) memcpy(q + k * 3, c[faces[f][k]], 12);
+          add_quad(pv, pi, q, nrm[f][0], nrm[f][1], nrm[f][2], 0xFFFFFFFFu, 1, 1);
+        }
+      } else {
+        // a tree: a cone of 16 sides and a trunk of 8 (48 triangles)
+        float r = 1.5f + rnd() * 2.0f, h = r * 3.0f;
+        for (int k = 0; k < 16; k++) {
+          float a0 = (float)k * 6.2831853f / 16, a1 = (float)(k + 1) * 6.2831853f / 16;
+          uint16_t base = (uint16_t)tv.size();
+          tv.push_back({x + r * sinf(a0), 1.0f, z + r * cosf(a0), sinf(a0), 0.5f, cosf(a0), 0xFFFFFFFFu, 0, 1});
+          tv.push_back({x, 1.0f + h, z, sinf(a0 + 0.2f), 0.5f, cosf(a0 + 0.2f), 0xFFFFFFFFu, 0.5f, 0});
+          tv.push_back({x + r * sinf(a1), 1.0f, z + r * cosf(a1), sinf(a1), 0.5f, cosf(a1), 0xFFFFFFFFu, 1, 1});
+          uint16_t t3[3] = {base, (uint16_t)(base + 1), (uint16_t)(base + 2)};
+          ti.insert(ti.end(), t3, t3 + 3);
+          // underside
+          uint16_t u3[3] = {base, (uint16_t)(base + 2), (uint16_t)(base + 1)};
+          ti.insert(ti.end(), u3, u3 + 3);
+        }
+        for (int k = 0; k < 8; k++) {
+          float a0 = (float)k * 6.2831853f / 8, a1 = (float)(k + 1) * 6.2831853f / 8, tr = 0.3f;
+          float q[12] = {x + tr * sinf(a0), 1.0f, z + tr * cosf(a0), x + tr * sinf(a1), 1.0f, z + tr * cosf(a1),
+                         x + tr * sinf(a1), 0.0f, z + tr * cosf(a1), x + tr * sinf(a0), 0.0f, z + tr * cosf(a0)};
+          add_quad(tv, ti, q, sinf(a0 + 0.4f), 0, cosf(a0 + 0.4f), 0xFFA08060u, 1, 1);
+        }
+      }
+    }
+    props = b.upload(pv, pi);
+    trees = b.upload(tv, ti);
+    triangles += (int)(pi.size() + ti.size()) / 3;
+  }
+
+  void frame(float t) {
+    IDirect3DDevice9* d = b.dev;
+    b.begin_low(0xFFB8DCF2u);
+    float ez = t, ex = 12.0f * sinf(ez * 0.006f);
+    D3DMATRIX view = look_at(ex, 3.1f, ez - 7.4f, ex, 1.0f, ez + 4.0f);
+    D3DMATRIX proj = persp(1.0821042f, 320.0f / 240.0f, 0.5f, 700.0f), world = identity();
+    d->SetTransform(D3DTS_VIEW, &view);
+    d->SetTransform(D3DTS_PROJECTION, &proj);
+    d->SetTransform(D3DTS_WORLD, &world);
+    // sky gradient
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    d->SetRenderState(D3DRS_ZENABLE, 0);
+    V144 sky[4] = {{-0.5f, -0.5f, 0, 1, 0xFF4080E0u, 0, 0},
+                   {319.5f, -0.5f, 0, 1, 0xFF4080E0u, 1, 0},
+                   {-0.5f, 120, 0, 1, 0xFFB8DCF2u, 0, 1},
+                   {319.5f, 120, 0, 1, 0xFFB8DCF2u, 1, 1}};
+    d->SetFVF(0x144);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof sky[0]);
+    d->SetRenderState(D3DRS_ZENABLE, 1);
+    // the track: lit, fogged, opaque with alpha test, culled
+    d->SetRenderState(D3DRS_LIGHTING, 1);
+    d->SetRenderState(D3DRS_FOGENABLE, 1);
+    d->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    d->SetFVF(0x152);
+    d->SetTexture(0, grass);
+    b.draw(ground);
+    d->SetTexture(0, road);
+    b.draw(roadMesh);
+    d->SetTexture(0, kerb);
+    b.draw(kerbs);
+    d->SetTexture(0, prop);
+    b.draw(props);
+    d->SetTexture(0, tree);
+    b.draw(trees);
+    d->SetRenderState(D3DRS_FOGENABLE, 0);
+    b.magnify();
+  }
+};
+
+void BM_Frame(benchmark::State& state) {
+  Scene s;
+  float t = 0;
+  for (auto _ : state) {
+    s.frame(t);
+    t += 0.5f;
+    if (t > 150) t = 0;
+  }
+  state.counters["triangles"] = (double)s.triangles;
+}
+BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond);
+
+// The magnification alone: 640 x 480 pixels of point-sampled texture.
+void BM_Magnify(benchmark::State& state) {
+  Bench b;
+  for (auto _ : state) {
+    b.begin_low(0xFF000000u);
+    b.magnify();
+  }
+}
+BENCHMARK(BM_Magnify)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
