@@ -78,6 +78,7 @@ void SoftDevice::destroy() {
   free_implicit(backBuffer);
   free_implicit(autoDepth);
   free(scratch.verts);
+  free(triScratch.tris);
   SoftD3D* d = d3d;
   this->~SoftDevice();
   obj_free(this);
@@ -1057,11 +1058,11 @@ HRESULT SoftDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT prims)
   uint64_t avail = st.vb->b.size > st.vbOffset ? (st.vb->b.size - st.vbOffset) / st.vbStride : 0;
   if ((uint64_t)start + nv > avail) return D3DERR_INVALIDCALL;
   g_softHooks.triangles += (int)prims;
-  return draw(type, prims, st.vb->b.mem + st.vbOffset, st.vbStride, start, nv, nullptr, 0, 0, 0);
+  return draw(type, prims, st.vb->b.mem + st.vbOffset, st.vbStride, start, nv, nullptr, 0, 0);
 }
 
-HRESULT SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT, UINT, UINT startIndex,
-                                         UINT prims) {
+HRESULT SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT numVerts,
+                                         UINT startIndex, UINT prims) {
   count(SC_DrawIndexedPrimitive);
   g_softHooks.draws++;
   if (vertices_for(type, 1) == 0 || prims > MAX_PRIMS) return D3DERR_INVALIDCALL;
@@ -1071,10 +1072,16 @@ HRESULT SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT, 
   int index32 = st.ib->b.fmt == D3DFMT_INDEX32;
   uint64_t isize = index32 ? 4 : 2;
   if (((uint64_t)startIndex + ni) * isize > st.ib->b.size) return D3DERR_INVALIDCALL;
-  uint64_t avail = st.vb->b.size > st.vbOffset ? (st.vb->b.size - st.vbOffset) / st.vbStride : 0;
+  int64_t avail = st.vb->b.size > st.vbOffset ? (st.vb->b.size - st.vbOffset) / st.vbStride : 0;
+  // The vertices the caller says the indices use, inside the buffer;
+  // triangles with an index outside them are skipped.
+  int64_t lo = (int64_t)base + minIndex, hi = lo + numVerts;
+  if (lo < 0) lo = 0;
+  if (hi > avail) hi = avail;
   g_softHooks.triangles += (int)prims;
-  return draw(type, prims, st.vb->b.mem + st.vbOffset, st.vbStride, 0, (UINT)avail,
-              st.ib->b.mem + startIndex * isize, index32, ni, base);
+  if (lo >= hi) return D3D_OK;
+  return draw(type, prims, st.vb->b.mem + st.vbOffset, st.vbStride, (UINT)lo, (UINT)(hi - lo),
+              st.ib->b.mem + startIndex * isize, index32, base);
 }
 
 HRESULT SoftDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT prims, const void* data, UINT stride) {
@@ -1090,7 +1097,7 @@ HRESULT SoftDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT prims, const voi
   }
   if (prims == 0) return D3D_OK;
   g_softHooks.triangles += (int)prims;
-  return draw(type, prims, (const uint8_t*)data, stride, 0, vertices_for(type, prims), nullptr, 0, 0, 0);
+  return draw(type, prims, (const uint8_t*)data, stride, 0, vertices_for(type, prims), nullptr, 0, 0);
 }
 
 HRESULT SoftDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVerts, UINT prims,
@@ -1113,11 +1120,11 @@ HRESULT SoftDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     b->unref_intl();
   }
   if (prims == 0) return D3D_OK;
-  // Only the vertices the caller declared may be read: [0, minIndex + numVerts).
+  // Only the vertices the caller declared are read: [minIndex, minIndex + numVerts).
   if ((uint64_t)minIndex + numVerts > (1u << 26)) return D3DERR_INVALIDCALL;
   g_softHooks.triangles += (int)prims;
-  return draw(type, prims, (const uint8_t*)data, stride, 0, minIndex + numVerts, indices, fmt == D3DFMT_INDEX32,
-              vertices_for(type, prims), 0);
+  if (numVerts == 0) return D3D_OK;
+  return draw(type, prims, (const uint8_t*)data, stride, minIndex, numVerts, indices, fmt == D3DFMT_INDEX32, 0);
 }
 
 HRESULT SoftDevice::ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*,

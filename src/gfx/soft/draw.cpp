@@ -270,9 +270,15 @@ static inline float depth_from_ndc(float ndc, float minz, float maxz) {
 static inline float depth_rhw(float z) { return depth_from_ndc(2.0f * z - 1.0f, 0.0f, 1.0f); }
 
 // Snapping to 1/256 pixel; a position exactly halfway goes right and up.
+// (Inputs lie inside the guard band, so the conversions cannot overflow.)
+static inline int32_t floor_i(float v) {
+  int32_t i = (int32_t)v;
+  return (float)i > v ? i - 1 : i;
+}
+
 static inline void snap(PVert* p, float sx, float sy) {
-  p->X = (int32_t)floorf(sx * 256.0f + 0.5f);
-  p->Y = (int32_t)ceilf(sy * 256.0f - 0.5f);
+  p->X = floor_i(sx * 256.0f + 0.5f);
+  p->Y = -floor_i(-(sy * 256.0f - 0.5f));
 }
 
 static inline void project(const VSetup& s, PVert* p) {
@@ -285,7 +291,7 @@ static inline void project(const VSetup& s, PVert* p) {
   } else {
     sx = s.cxv + p->cx * rhw * s.hw;
     sy = s.cyv - p->cy * rhw * s.hh;
-    sz = depth_from_ndc((2.0f * p->cz - p->cw) * rhw, s.minz, s.maxz);
+    sz = (2.0f * p->cz - p->cw) * rhw * ((s.maxz - s.minz) * 0.5f) + (s.maxz + s.minz) * 0.5f;
   }
   // clipping leaves vertices on the guard band's edge, give or take rounding
   if (!(sx >= -GUARD)) sx = -GUARD;
@@ -294,8 +300,6 @@ static inline void project(const VSetup& s, PVert* p) {
   if (!(sy <= GUARD)) sy = GUARD;
   if (!(sz >= 0.0f)) sz = 0.0f;
   if (sz > 1.0f) sz = 1.0f;
-  p->sx = sx;
-  p->sy = sy;
   p->sz = sz;
   p->rhw = rhw;
   snap(p, sx, sy);
@@ -303,9 +307,106 @@ static inline void project(const VSetup& s, PVert* p) {
 
 static const float W_EPS = 1e-6f;
 
+typedef float vf4 __attribute__((vector_size(16)));
+typedef int32_t vi4 __attribute__((vector_size(16)));
+
+static inline vf4 vsplat(float v) { return vf4{v, v, v, v}; }
+static inline vi4 vsplati(int32_t v) { return vi4{v, v, v, v}; }
+
+static inline void transpose4(vf4 a, vf4 b, vf4 c, vf4 d, vf4* out) {
+  vf4 t0 = __builtin_shufflevector(a, b, 0, 4, 1, 5), t1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  vf4 t2 = __builtin_shufflevector(c, d, 0, 4, 1, 5), t3 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+  out[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+  out[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+  out[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+  out[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
+static inline vi4 vfloor_i(vf4 v) {
+  vi4 i = __builtin_convertvector(v, vi4);
+  return i + (vi4)(__builtin_convertvector(i, vf4) > v);
+}
+
+// Four untransformed vertices at a time: the same arithmetic as the scalar
+// loop below, lane by lane.
+static int transform_xyz4(const VSetup& s, const uint8_t* src, UINT stride, PVert* out, int n) {
+  const float* M = s.wvp;
+  const vf4 m0 = vsplat(M[0]), m1 = vsplat(M[1]), m2 = vsplat(M[2]), m3 = vsplat(M[3]);
+  const vf4 m4 = vsplat(M[4]), m5 = vsplat(M[5]), m6 = vsplat(M[6]), m7 = vsplat(M[7]);
+  const vf4 m8 = vsplat(M[8]), m9 = vsplat(M[9]), m10 = vsplat(M[10]), m11 = vsplat(M[11]);
+  const vf4 m12 = vsplat(M[12]), m13 = vsplat(M[13]), m14 = vsplat(M[14]), m15 = vsplat(M[15]);
+  const vf4 zero = vsplat(0.0f), one = vsplat(1.0f);
+  int i = 0;
+  for (; i + 4 <= n; i += 4, src += 4 * (size_t)stride) {
+    vf4 x, y, z;
+    if (stride >= 16) {
+      // a whole vertex follows each position: load four floats and transpose
+      vf4 row[4], col[4];
+      for (int k = 0; k < 4; k++) memcpy(&row[k], src + (size_t)k * stride, 16);
+      transpose4(row[0], row[1], row[2], row[3], col);
+      x = col[0];
+      y = col[1];
+      z = col[2];
+    } else {
+      for (int k = 0; k < 4; k++) {
+        const uint8_t* v = src + (size_t)k * stride;
+        x[k] = rdf(v);
+        y[k] = rdf(v + 4);
+        z[k] = rdf(v + 8);
+      }
+    }
+    vf4 cx = x * m0 + y * m4 + z * m8 + m12;
+    vf4 cy = x * m1 + y * m5 + z * m9 + m13;
+    vf4 cz = x * m2 + y * m6 + z * m10 + m14;
+    vf4 cw = x * m3 + y * m7 + z * m11 + m15;
+    vi4 bad = ~(((cx - cx) == zero) & ((cy - cy) == zero) & ((cz - cz) == zero) & ((cw - cw) == zero));
+    vi4 code = ((vi4)(cx < -cw) & vsplati(CLIP_LEFT)) | ((vi4)(cx > cw) & vsplati(CLIP_RIGHT)) |
+               ((vi4)(cy < -cw) & vsplati(CLIP_BOTTOM)) | ((vi4)(cy > cw) & vsplati(CLIP_TOP)) |
+               ((vi4)(cz < zero) & vsplati(CLIP_NEAR)) | ((vi4)(cz > cw) & vsplati(CLIP_FAR)) |
+               ((vi4)(cx < vsplat(s.gl) * cw) & vsplati(CLIP_GB_LEFT)) |
+               ((vi4)(cx > vsplat(s.gr) * cw) & vsplati(CLIP_GB_RIGHT)) |
+               ((vi4)(cy < vsplat(s.gb) * cw) & vsplati(CLIP_GB_BOTTOM)) |
+               ((vi4)(cy > vsplat(s.gt) * cw) & vsplati(CLIP_GB_TOP)) |
+               ((vi4)(cw < vsplat(W_EPS)) & vsplati(CLIP_W));
+    code = (code & ~bad) | (bad & vsplati(CLIP_BAD));
+    // projection of the lanes inside the guard band (others get harmless values)
+    vi4 ok = (code & vsplati(CLIP_MUST_MASK | CLIP_BAD)) == vsplati(0);
+    vf4 px = (vf4)((vi4)cx & ok), py = (vf4)((vi4)cy & ok), pz = (vf4)((vi4)cz & ok);
+    vf4 pw = (vf4)(((vi4)cw & ok) | ((vi4)one & ~ok));
+    vf4 rhw = one / pw;
+    vf4 sx = vsplat(s.cxv) + px * rhw * vsplat(s.hw);
+    vf4 sy = vsplat(s.cyv) - py * rhw * vsplat(s.hh);
+    vf4 sz = (vsplat(2.0f) * pz - pw) * rhw * vsplat((s.maxz - s.minz) * 0.5f) + vsplat((s.maxz + s.minz) * 0.5f);
+    sx = sx >= vsplat(-GUARD) ? sx : vsplat(-GUARD);
+    sx = sx <= vsplat(GUARD) ? sx : vsplat(GUARD);
+    sy = sy >= vsplat(-GUARD) ? sy : vsplat(-GUARD);
+    sy = sy <= vsplat(GUARD) ? sy : vsplat(GUARD);
+    sz = sz >= zero ? sz : zero;
+    sz = sz > one ? one : sz;
+    vi4 X = vfloor_i(sx * vsplat(256.0f) + vsplat(0.5f));
+    vi4 Y = -vfloor_i(-(sy * vsplat(256.0f) - vsplat(0.5f)));
+    vf4 blk1[4], blk0[4];
+    transpose4(cx, cy, cz, cw, blk0);
+    transpose4(sz, rhw, (vf4)X, (vf4)Y, blk1);
+    for (int k = 0; k < 4; k++) {
+      PVert* p = out + i + k;
+      memcpy(&p->cx, &blk0[k], 16);
+      memcpy(&p->sz, &blk1[k], 16);
+      p->code = (uint32_t)code[k];
+      p->done = 0;
+    }
+  }
+  return i;
+}
+
 static void transform_positions(const VSetup& s, const uint8_t* src, UINT stride, PVert* out, int n) {
   const float* M = s.wvp;
-  for (int i = 0; i < n; i++, src += stride) {
+  int i = 0;
+  if (!s.fvf.rhw) {
+    i = transform_xyz4(s, src, stride, out, n);
+    src += (size_t)i * stride;
+  }
+  for (; i < n; i++, src += stride) {
     PVert* p = out + i;
     float x = rdf(src), y = rdf(src + 4), z = rdf(src + 8);
     p->done = 0;
@@ -335,8 +436,6 @@ static void transform_positions(const VSetup& s, const uint8_t* src, UINT stride
       if (y > GUARD) code |= CLIP_GB_BOTTOM;
       p->code = code;
       if (!(code & CLIP_MUST_MASK)) {
-        p->sx = x;
-        p->sy = y;
         float zz = depth_rhw(z);
         p->sz = zz < 0.0f ? 0.0f : (zz > 1.0f ? 1.0f : zz);
         p->rhw = rhw;
@@ -785,30 +884,167 @@ static int grow(Scratch& s, int n) {
   return 1;
 }
 
-static inline void triangle(const VSetup& s, const RasterState& rs, PVert* pv, const uint8_t* vdata, UINT stride,
-                            int lo, int i0, int i1, int i2) {
-  PVert* a = pv + i0;
-  PVert* b = pv + i1;
-  PVert* c = pv + i2;
-  uint32_t ca = a->code, cb = b->code, cc = c->code;
-  uint32_t any = ca | cb | cc;
-  if (any & CLIP_BAD) return;
-  if (ca & cb & cc & CLIP_REJECT_MASK) return;
-  if (!(any & CLIP_MUST_MASK)) {
-    int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
-    if (!raster_keep(rs, area)) return;
+// ---- phase 2 for four vertices at a time ------------------------------------------------------------
+// The common case (lighting off, or directional lights only; linear or no
+// fog) with the arithmetic of vertex_attrs() lane by lane.
+static int attrs4_ok(const VSetup& s) {
+  if (s.fvf.rhw || s.fogFromSpecular || s.fogMode == D3DFOG_EXP || s.fogMode == D3DFOG_EXP2) return 0;
+  return !s.lighting || !s.needPos;
+}
+
+static inline void colour4(const uint8_t* const* v, int off, vf4* c) {
+  vi4 u;
+  for (int k = 0; k < 4; k++) u[k] = (int32_t)rdu(v[k] + off);
+  const vf4 k255 = vsplat(1.0f / 255.0f);
+  c[0] = __builtin_convertvector((u >> 16) & vsplati(0xFF), vf4) * k255;
+  c[1] = __builtin_convertvector((u >> 8) & vsplati(0xFF), vf4) * k255;
+  c[2] = __builtin_convertvector(u & vsplati(0xFF), vf4) * k255;
+  c[3] = __builtin_convertvector((vi4)((uint32_t __attribute__((vector_size(16))))u >> 24), vf4) * k255;
+}
+
+static inline vf4 clamp01(vf4 v) {
+  const vf4 zero = vsplat(0.0f), one = vsplat(1.0f);
+  return v > zero ? (v < one ? v : one) : zero;  // NaN becomes 0
+}
+
+static void vertex_attrs4(const VSetup& s, const uint8_t* const* v, PVert* const* out) {
+  const Fvf& f = s.fvf;
+  vf4 dc[4], sc[4];
+  for (int c = 0; c < 4; c++) {
+    dc[c] = vsplat(1.0f);
+    sc[c] = vsplat(0.0f);
   }
-  if (!a->done) vertex_attrs(s, vdata + (size_t)(lo + i0) * stride, a);
-  if (!b->done) vertex_attrs(s, vdata + (size_t)(lo + i1) * stride, b);
-  if (!c->done) vertex_attrs(s, vdata + (size_t)(lo + i2) * stride, c);
-  if (any & CLIP_MUST_MASK)
-    draw_clipped(s, rs, a, b, c, any);
-  else
-    rs.tri(rs, a, b, c);
+  if (f.diffuse >= 0) colour4(v, f.diffuse, dc);
+  if (f.specular >= 0) colour4(v, f.specular, sc);
+  vf4 x, y, z;
+  for (int k = 0; k < 4; k++) {
+    x[k] = rdf(v[k]);
+    y[k] = rdf(v[k] + 4);
+    z[k] = rdf(v[k] + 8);
+  }
+  vf4 r, g, b, a;
+  if (s.lighting) {
+    vf4 n0 = vsplat(0.0f), n1 = n0, n2 = n0;
+    if (f.normal >= 0) {
+      vf4 nx, ny, nz;
+      for (int k = 0; k < 4; k++) {
+        nx[k] = rdf(v[k] + f.normal);
+        ny[k] = rdf(v[k] + f.normal + 4);
+        nz[k] = rdf(v[k] + f.normal + 8);
+      }
+      const float* m = s.nm;
+      n0 = nx * vsplat(m[0]) + ny * vsplat(m[3]) + nz * vsplat(m[6]);
+      n1 = nx * vsplat(m[1]) + ny * vsplat(m[4]) + nz * vsplat(m[7]);
+      n2 = nx * vsplat(m[2]) + ny * vsplat(m[5]) + nz * vsplat(m[8]);
+      if (s.normalize) {
+        vf4 l2 = n0 * n0 + n1 * n1 + n2 * n2, len;
+        for (int k = 0; k < 4; k++) len[k] = sqrtf(l2[k]);
+        vi4 pos = len > vsplat(0.0f);
+        vf4 kk = vsplat(1.0f) / (vf4)(((vi4)len & pos) | ((vi4)vsplat(1.0f) & ~pos));
+        kk = (vf4)(((vi4)kk & pos) | ((vi4)vsplat(1.0f) & ~pos));
+        n0 *= kk;
+        n1 *= kk;
+        n2 *= kk;
+      }
+    }
+    const D3DMATERIAL9& m = s.mat;
+    auto pick = [&](ColourSrc src, const D3DCOLORVALUE& mc, vf4* out4) {
+      if (src == CS_DIFFUSE && f.diffuse >= 0) {
+        for (int c = 0; c < 4; c++) out4[c] = dc[c];
+      } else if (src == CS_SPECULAR && f.specular >= 0) {
+        for (int c = 0; c < 4; c++) out4[c] = sc[c];
+      } else {
+        out4[0] = vsplat(mc.r);
+        out4[1] = vsplat(mc.g);
+        out4[2] = vsplat(mc.b);
+        out4[3] = vsplat(mc.a);
+      }
+    };
+    vf4 md[4], ma[4], me[4];
+    pick(s.diffSrc, m.Diffuse, md);
+    pick(s.ambSrc, m.Ambient, ma);
+    pick(s.emiSrc, m.Emissive, me);
+    vf4 amb[3] = {vsplat(s.ambient[0]), vsplat(s.ambient[1]), vsplat(s.ambient[2])};
+    vf4 dif[3] = {vsplat(0.0f), vsplat(0.0f), vsplat(0.0f)};
+    for (int i = 0; i < s.nlights; i++) {
+      const LightV& l = s.light[i];
+      vf4 ndl = n0 * vsplat(l.dir[0]) + n1 * vsplat(l.dir[1]) + n2 * vsplat(l.dir[2]);
+      ndl = ndl > vsplat(1.0f) ? vsplat(1.0f) : ndl;
+      vi4 lit = ndl > vsplat(0.0f);
+      vf4 nd = (vf4)((vi4)ndl & lit);
+      // unlit lanes add nothing, exactly as the scalar code skips them
+      for (int c = 0; c < 3; c++) dif[c] = (vf4)(((vi4)(dif[c] + vsplat(l.diff[c]) * nd * vsplat(1.0f)) & lit) |
+                                                 ((vi4)dif[c] & ~lit));
+      amb[0] += vsplat(l.amb[0] * 1.0f);
+      amb[1] += vsplat(l.amb[1] * 1.0f);
+      amb[2] += vsplat(l.amb[2] * 1.0f);
+    }
+    r = clamp01(me[0] + ma[0] * amb[0] + md[0] * dif[0]);
+    g = clamp01(me[1] + ma[1] * amb[1] + md[1] * dif[1]);
+    b = clamp01(me[2] + ma[2] * amb[2] + md[2] * dif[2]);
+    a = clamp01(md[3]);
+  } else {
+    r = dc[0];
+    g = dc[1];
+    b = dc[2];
+    a = dc[3];
+  }
+  vf4 u = vsplat(0.0f), w = vsplat(0.0f);
+  if (f.tex >= 0) {
+    for (int k = 0; k < 4; k++) {
+      u[k] = rdf(v[k] + f.tex);
+      w[k] = f.texDim >= 2 ? rdf(v[k] + f.tex + 4) : 0.0f;
+    }
+    u = (vf4)((vi4)u & ((u - u) == vsplat(0.0f)));
+    w = (vf4)((vi4)w & ((w - w) == vsplat(0.0f)));
+  }
+  vf4 fog = vsplat(1.0f);
+  if (s.fogMode == D3DFOG_LINEAR) {
+    const float* W = s.wv;
+    vf4 vz = x * vsplat(W[2]) + y * vsplat(W[6]) + z * vsplat(W[10]) + vsplat(W[14]);
+    vf4 d = (vf4)((vi4)vz & vsplati(0x7FFFFFFF));
+    if (s.rangeFog) {
+      vf4 vx = x * vsplat(W[0]) + y * vsplat(W[4]) + z * vsplat(W[8]) + vsplat(W[12]);
+      vf4 vy = x * vsplat(W[1]) + y * vsplat(W[5]) + z * vsplat(W[9]) + vsplat(W[13]);
+      vf4 d2 = vx * vx + vy * vy + vz * vz;
+      for (int k = 0; k < 4; k++) d[k] = sqrtf(d2[k]);
+    }
+    fog = (vsplat(s.fogEnd) - d) * vsplat(s.fogScale);
+    for (int k = 0; k < 4; k++)
+      if (!(fog[k] > -1e30f && fog[k] < 1e30f)) fog[k] = fog[k] > 0.0f ? 1e30f : (fog[k] < 0.0f ? -1e30f : 0.0f);
+  }
+  vf4 c4[4], t4[4];
+  transpose4(r, g, b, a, c4);
+  transpose4(u, w, fog, vsplat(0.0f), t4);
+  for (int k = 0; k < 4; k++) {
+    PVert* p = out[k];
+    memcpy(&p->r, &c4[k], 16);
+    memcpy(&p->u, &t4[k], 16);
+    p->done = 1;
+  }
+}
+
+// ---- the draw -----------------------------------------------------------------------------------------
+enum { TRI_CLIP = 1 };
+
+struct TriRef {
+  int32_t i0, i1, i2;
+  uint32_t clip;  // clip codes of the three vertices when the triangle needs clipping, else 0
+};
+
+static int grow_tris(TriScratch& s, int n) {
+  if (n <= s.cap) return 1;
+  int cap = s.cap ? s.cap : 4096;
+  while (cap < n) cap *= 2;
+  void* p = realloc(s.tris, (size_t)cap * sizeof(TriRef));
+  if (!p) return 0;
+  s.tris = p;
+  s.cap = cap;
+  return 1;
 }
 
 HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata, UINT stride, UINT vfirst,
-                         UINT vcount, const void* idata, int index32, UINT icount, int baseVertex) {
+                         UINT vcount, const void* idata, int index32, int baseVertex) {
   if (!st.rt) return D3DERR_INVALIDCALL;
   Fvf fvf;
   DWORD tci = st.tss[0][D3DTSS_TEXCOORDINDEX];
@@ -817,32 +1053,19 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
   RasterState rs;
   if (!raster_state(st, fvf, &rs)) return D3D_OK;
 
-  // the vertices this draw reads
-  int64_t lo, hi;
-  if (!idata) {
-    lo = vfirst;
-    hi = (int64_t)vfirst + vcount;
-  } else {
-    lo = INT64_MAX;
-    hi = INT64_MIN;
-    for (UINT i = 0; i < icount; i++) {
-      int64_t v = (index32 ? (int64_t)((const uint32_t*)idata)[i] : (int64_t)((const uint16_t*)idata)[i]) +
-                  baseVertex;
-      if (v < 0 || v >= (int64_t)vcount) continue;  // such triangles are skipped below
-      if (v < lo) lo = v;
-      if (v > hi) hi = v;
-    }
-    if (lo > hi) return D3D_OK;
-    hi++;
-  }
+  // the vertices this draw reads: [vfirst, vfirst + vcount)
+  int64_t lo = vfirst, hi = (int64_t)vfirst + vcount;
   int n = (int)(hi - lo);
-  if (!grow(scratch, n)) return E_OUTOFMEMORY;
+  if (!grow(scratch, n) || !grow_tris(triScratch, (int)(prims < (1u << 20) ? prims : (1u << 20))))
+    return E_OUTOFMEMORY;
   PVert* pv = scratch.verts;
+  TriRef* tris = (TriRef*)triScratch.tris;
+  int triCap = triScratch.cap;
   VSetup vs;
   vsetup(st, fvf, rs, &vs);
-  transform_positions(vs, vdata + (size_t)lo * stride, stride, pv, n);
+  const uint8_t* vbase = vdata + (size_t)lo * stride;
+  transform_positions(vs, vbase, stride, pv, n);
 
-  int ilo = (int)lo;
   // vertex slot of the k-th vertex of the primitive stream; -1 when outside
   auto slot = [&](UINT k) -> int {
     if (!idata) return (int)(vfirst + k - lo);
@@ -851,24 +1074,71 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
     if (v < lo || v >= hi) return -1;
     return (int)(v - lo);
   };
-  for (UINT p = 0; p < prims; p++) {
-    int i0, i1, i2;
-    if (type == D3DPT_TRIANGLELIST) {
-      i0 = slot(3 * p);
-      i1 = slot(3 * p + 1);
-      i2 = slot(3 * p + 2);
-    } else if (type == D3DPT_TRIANGLESTRIP) {
-      // every second triangle is reversed so all keep the first one's winding
-      i0 = slot(p);
-      i1 = slot(p + 1 + (p & 1));
-      i2 = slot(p + 2 - (p & 1));
-    } else {
-      i0 = slot(0);
-      i1 = slot(p + 1);
-      i2 = slot(p + 2);
+  int simd = attrs4_ok(vs);
+  UINT p = 0;
+  while (p < prims) {
+    // Pass 1: reject, cull and note the vertices the survivors need.
+    int nt = 0;
+    for (; p < prims && nt < triCap; p++) {
+      int i0, i1, i2;
+      if (type == D3DPT_TRIANGLELIST) {
+        i0 = slot(3 * p);
+        i1 = slot(3 * p + 1);
+        i2 = slot(3 * p + 2);
+      } else if (type == D3DPT_TRIANGLESTRIP) {
+        // every second triangle is reversed so all keep the first one's winding
+        i0 = slot(p);
+        i1 = slot(p + 1 + (p & 1));
+        i2 = slot(p + 2 - (p & 1));
+      } else {
+        i0 = slot(0);
+        i1 = slot(p + 1);
+        i2 = slot(p + 2);
+      }
+      if (i0 < 0 || i1 < 0 || i2 < 0) continue;
+      PVert* a = pv + i0;
+      PVert* b = pv + i1;
+      PVert* c = pv + i2;
+      uint32_t ca = a->code, cb = b->code, cc = c->code;
+      uint32_t any = ca | cb | cc;
+      if (any & CLIP_BAD) continue;
+      if (ca & cb & cc & CLIP_REJECT_MASK) continue;
+      if (!(any & CLIP_MUST_MASK)) {
+        int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
+        if (!raster_keep(rs, area)) continue;
+      }
+      a->done |= 2;
+      b->done |= 2;
+      c->done |= 2;
+      tris[nt++] = TriRef{i0, i1, i2, (any & CLIP_MUST_MASK) ? any : 0u};
     }
-    if (i0 < 0 || i1 < 0 || i2 < 0) continue;
-    triangle(vs, rs, pv, vdata, stride, ilo, i0, i1, i2);
+    // Pass 2: colours, texture coordinates and fog of those vertices.
+    if (simd) {
+      const uint8_t* src[4];
+      PVert* dst[4];
+      int k = 0;
+      for (int i = 0; i < n; i++) {
+        if (pv[i].done != 2) continue;  // not needed, or already done
+        src[k] = vbase + (size_t)i * stride;
+        dst[k] = pv + i;
+        if (++k == 4) {
+          vertex_attrs4(vs, src, dst);
+          k = 0;
+        }
+      }
+      for (int j = 0; j < k; j++) vertex_attrs(vs, src[j], dst[j]);
+    } else {
+      for (int i = 0; i < n; i++)
+        if (pv[i].done == 2) vertex_attrs(vs, vbase + (size_t)i * stride, pv + i);
+    }
+    // Pass 3: the triangles, in order.
+    for (int t = 0; t < nt; t++) {
+      const TriRef& r = tris[t];
+      if (r.clip)
+        draw_clipped(vs, rs, pv + r.i0, pv + r.i1, pv + r.i2, r.clip);
+      else
+        rs.tri(rs, pv + r.i0, pv + r.i1, pv + r.i2);
+    }
   }
   return D3D_OK;
 }

@@ -190,18 +190,20 @@ int format_is_depth(D3DFORMAT f);
 uint32_t depth_max(D3DFORMAT f);  // largest stored depth value: 0xFFFF or 0xFFFFFF
 
 // ---- the post-transform vertex ---------------------------------------------------------------
-// Clip-space position and interpolated attributes. For vertices inside the
-// guard band also the screen position (sx, sy in pixels, sz the depth, rhw)
-// and the position snapped to 1/256 pixel.
+// Clip-space position and interpolated attributes, in 16-byte blocks by the
+// stage that writes them: position, screen position (for vertices inside
+// the guard band: depth sz, rhw, and the position snapped to 1/256 pixel),
+// clip code, colour, texture coordinates and fog.
 struct PVert {
   float cx, cy, cz, cw;
+  float sz, rhw;
+  int32_t X, Y;
+  uint32_t code;  // clip code, see CLIP_*
+  uint32_t done;  // 2: needed by a triangle; 1: attributes computed
+  uint32_t pad0, pad1;
   float r, g, b, a;  // colour, 0..1
   float u, v, f;     // stage-0 texture coordinates, fog factor (linear, not yet clamped)
-  uint32_t code;     // clip code, see CLIP_*
-  float sx, sy, sz, rhw;
-  int32_t X, Y;  // snapped screen position
-  uint32_t done;  // attributes computed
-  uint32_t pad;
+  float pad2;
 };
 
 enum {
@@ -333,6 +335,11 @@ struct Scratch {
   int cap;
 };
 
+struct TriScratch {
+  void* tris;  // triangles that survived rejection and culling (draw.cpp)
+  int cap;
+};
+
 struct SoftDevice final : IDirect3DDevice9 {
   ULONG pub, intl;
   SoftD3D* d3d;
@@ -346,6 +353,7 @@ struct SoftDevice final : IDirect3DDevice9 {
   int resetFailed;  // a Reset failed: the device waits for a successful one
   int inScene;
   Scratch scratch;
+  TriScratch triScratch;
   void* presentCache;  // SDL surface wrapping the back buffer (present.cpp)
 
   void count(int call);
@@ -358,9 +366,12 @@ struct SoftDevice final : IDirect3DDevice9 {
   int lost_now();
   int lightSet[MAX_LIGHTS];
 
-  // drawing (draw.cpp)
+  // Draws primCount primitives from the vertices vfirst .. vfirst + vcount - 1
+  // of vdata, in order or through the indices idata (plus baseVertex), which
+  // must hold all the primitives need; indices outside the range skip their
+  // triangle (draw.cpp).
   HRESULT draw(D3DPRIMITIVETYPE type, UINT primCount, const uint8_t* vdata, UINT vstride, UINT vfirst, UINT vcount,
-               const void* idata, int index32, UINT icount, int baseVertex);
+               const void* idata, int index32, int baseVertex);
 
   HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
   ULONG AddRef() override;
