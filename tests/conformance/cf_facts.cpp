@@ -143,6 +143,22 @@ void clear_viewport(const CfPic& p, CfFactCtx& k) {
 
 // ---- colour ----------------------------------------------------------------------------
 
+// Colours interpolated in float and rounded to nearest: the 2D triangle
+// red (0.5, 0.5), green (40.5, 0.5), blue (0.5, 30.5); values within float
+// noise of a half are not judged.
+void gouraud(const CfPic& p, CfFactCtx& k) {
+  for (int y = 1; y < 30; y++)
+    for (int x = 1; x < 40; x++) {
+      double b1 = (x - 0.5) / 40.0, b2 = (y - 0.5) / 30.0, b0 = 1.0 - b1 - b2;
+      if (b0 < 0.01) continue;
+      double v[3] = {255 * b0, 255 * b1, 255 * b2};
+      bool tie = false;
+      for (double c : v) tie |= fabs(c - floor(c) - 0.5) < 0.01;
+      if (tie) continue;
+      expect_px(p, k, x, y, rgb(rnd(v[0]), rnd(v[1]), rnd(v[2])), 0, "interpolated colour rounded to nearest");
+    }
+}
+
 // Fog by view depth, clamped per pixel; mixed in float and rounded once.
 void fog_ortho(const CfPic& p, CfFactCtx& k) {
   const int c[3] = {200, 100, 50}, fog[3] = {0, 255, 128};
@@ -388,6 +404,7 @@ const CfFact g_cfFacts[] = {
     {"DepthD24RoundsToNearest", "depth_d24", depth_d24},
     {"DepthD16RoundsToNearestEven", "depth_d16", depth_d16},
     {"ClearAndClipToViewport", "clear_viewport", clear_viewport},
+    {"ColourRoundedOnce", "gouraud", gouraud},
     {"FogClampedPerPixel", "fog_ortho", fog_ortho},
     {"FogByViewDepth", "fog_persp", fog_persp},
     {"Lighting", "lighting", lighting},

@@ -299,7 +299,7 @@ static void magnify_80x60(CfCtx* c) { magnify(c, 80, 60); }
 
 const CfScene g_cfCompScenes[] = {
     {"world", 320, 240, 0, 0xFF8CB4E0u, world, 1, 60, "lit, fogged, textured world at 320x240"},
-    {"ui_screen", 160, 120, 0, 0xFF000000u, ui_screen, 1, 0, "a 2D screen: panel, text, image, lines"},
+    {"ui_screen", 160, 120, 0, 0xFF000000u, ui_screen, 0, 0, "a 2D screen: panel, text, image, lines"},
     {"magnify_int", 176, 136, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2x with black bars"},
     {"magnify_frac", 192, 160, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2.4x"},
 };

@@ -226,12 +226,12 @@ static void no_texture(CfCtx* c) {
 }
 
 const CfScene g_cfShadeScenes[] = {
-    {"fog_ortho", 64, 40, 0, 0xFF102030u, fog_ortho, 1, 0, "vertex fog factors, clamping, fog before blending"},
+    {"fog_ortho", 64, 40, 0, 0xFF102030u, fog_ortho, 0, 0, "vertex fog factors, clamping, fog before blending"},
     {"fog_persp", 64, 48, 0, 0xFF102030u, fog_persp, 1, 0, "fog by view depth, across a receding floor"},
     {"lighting", 64, 54, 0, 0xFF303030u, lighting, 1, 0, "sun and ambient against known normals"},
-    {"alpha_test", 64, 16, 0, 0xFF000000u, alpha_test, 1, 0, "alpha test at 127/128 of texture x vertex"},
-    {"blending", 40, 40, 0, 0xFF000000u, blending, 1, 0, "alpha and additive blending, byte results"},
-    {"tint", 64, 8, 0, 0xFF204060u, tint, 1, 0, "stage 1 TFACTOR tint, alpha passed through"},
+    {"alpha_test", 64, 16, 0, 0xFF000000u, alpha_test, 0, 0, "alpha test at 127/128 of texture x vertex"},
+    {"blending", 40, 40, 0, 0xFF000000u, blending, 0, 0, "alpha and additive blending, byte results"},
+    {"tint", 64, 8, 0, 0xFF204060u, tint, 0, 0, "stage 1 TFACTOR tint, alpha passed through"},
     {"no_texture", 48, 16, 0, 0xFF204060u, no_texture, 0, 0, "stages that need a texture with none bound"},
 };
 const int g_cfShadeSceneCount = sizeof g_cfShadeScenes / sizeof g_cfShadeScenes[0];

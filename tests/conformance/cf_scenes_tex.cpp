@@ -216,7 +216,7 @@ const CfScene g_cfTexScenes[] = {
     {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
     {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 8, "mip levels and texture on a receding floor"},
     {"address_modes", 80, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP"},
-    {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 1, 0, "2D rectangles, lines and images at pixel positions"},
-    {"glyphs", 128, 64, 0, 0xFF202830u, glyphs, 1, 0, "text quads from a font atlas, with shadows"},
+    {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
+    {"glyphs", 128, 64, 0, 0xFF202830u, glyphs, 0, 0, "text quads from a font atlas, with shadows"},
 };
 const int g_cfTexSceneCount = sizeof g_cfTexScenes / sizeof g_cfTexScenes[0];
