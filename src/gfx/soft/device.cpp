@@ -219,7 +219,7 @@ void SoftDevice::reset_state() {
 
 // Checks and completes present parameters as Direct3D 9 does: a zero size
 // in a window takes the window's size, a zero back-buffer count means one.
-static HRESULT check_pp(D3DPRESENT_PARAMETERS* pp, HWND focus) {
+HRESULT check_pp(D3DPRESENT_PARAMETERS* pp, HWND focus) {
   if (pp->BackBufferCount > 3) return D3DERR_INVALIDCALL;
   if (pp->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
   if (pp->SwapEffect < D3DSWAPEFFECT_DISCARD || pp->SwapEffect > D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
@@ -480,8 +480,11 @@ HRESULT SoftDevice::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DF
   if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   if ((usage & D3DUSAGE_RENDERTARGET) && g_softHooks.failRtTexture) return hook_code(D3DERR_OUTOFVIDEOMEMORY);
   if (w < 1 || h < 1 || w > MAX_DIM || h > MAX_DIM) return D3DERR_INVALIDCALL;
+  UINT full = 1;
+  for (UINT m = w > h ? w : h; m > 1; m >>= 1) full++;
+  if (levels > full) return D3DERR_INVALIDCALL;
   SoftTexture* t = texture_create(this, w, h, levels, usage, fmt, pool);
-  if (!t) return levels > 0 && levels <= MAX_LEVELS ? D3DERR_OUTOFVIDEOMEMORY : D3DERR_INVALIDCALL;
+  if (!t) return D3DERR_OUTOFVIDEOMEMORY;
   *out = t;
   return D3D_OK;
 }

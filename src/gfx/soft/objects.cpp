@@ -656,6 +656,7 @@ HRESULT SoftD3D::GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9*) { return unsupported
 HMONITOR SoftD3D::GetAdapterMonitor(UINT) { return nullptr; }
 
 // The device's constructor and defaults live in device.cpp.
+HRESULT check_pp(D3DPRESENT_PARAMETERS* pp, HWND focus);
 HRESULT device_create(SoftD3D* d3d, HWND focus, DWORD flags, D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** out);
 
 HRESULT SoftD3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus, DWORD flags, D3DPRESENT_PARAMETERS* pp,
@@ -675,6 +676,9 @@ HRESULT SoftD3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus, DWORD f
   if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
       vp != D3DCREATE_MIXED_VERTEXPROCESSING)
     return D3DERR_INVALIDCALL;
+  D3DPRESENT_PARAMETERS checked = *pp;
+  HRESULT bad = check_pp(&checked, focus);
+  if (FAILED(bad)) return bad;
   int hw = (flags & D3DCREATE_HARDWARE_VERTEXPROCESSING) != 0;
   int sw = (flags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
   if (h.failCreate || (hw && h.failCreateHw) || (sw && h.failCreateSw) ||

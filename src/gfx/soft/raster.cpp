@@ -794,25 +794,8 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   }
   int small = (maxX - minX) <= 64 * 256 && (maxY - minY) <= 64 * 256;
 
-  // Attribute planes, in doubles from the snapped positions.
-  double x0 = a->X / 256.0, y0 = a->Y / 256.0;
-  double dxb = b->X / 256.0 - x0, dyb = b->Y / 256.0 - y0;
-  double dxc = c->X / 256.0 - x0, dyc = c->Y / 256.0 - y0;
-  double inv = 65536.0 / (double)area;
-  double ox = (double)t.ox - x0, oy = (double)t.oy - y0;
-  auto plane = [&](Plane& pl, double qa, double qb, double qc) {
-    double d1 = qb - qa, d2 = qc - qa;
-    double gx = (d1 * dyc - d2 * dyb) * inv;
-    double gy = (d2 * dxb - d1 * dxc) * inv;
-    pl.v = (float)(qa + gx * ox + gy * oy);
-    pl.dx = (float)gx;
-    pl.dy = (float)gy;
-  };
-  plane(t.p[P_Z], a->sz, b->sz, c->sz);
-
   int persp = !(a->rhw == b->rhw && a->rhw == c->rhw);
   double wa = persp ? a->rhw : 1.0, wb = persp ? b->rhw : 1.0, wc = persp ? c->rhw : 1.0;
-  if (persp) plane(t.p[P_W], wa, wb, wc);
 
   // Colour: constant when the triangle does not vary it (or the combiner
   // ignores the diffuse colour).
@@ -829,6 +812,38 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   if (!rs.useDiffRGB) ra = ga = ba = rb = gb = bb = rc = gc = bc = 1.0f;
   if (!rs.useDiffA) aa = ab = ac = 1.0f;
   int colv = !(ra == rb && ra == rc && ga == gb && ga == gc && ba == bb && ba == bc && aa == ab && aa == ac);
+
+  // Attribute planes, in doubles from the snapped positions, eight at a
+  // time: depth, 1/w, colour, texture coordinates (all but depth divided by w).
+  typedef double d4 __attribute__((vector_size(32)));
+  double x0 = a->X / 256.0, y0 = a->Y / 256.0;
+  double dxb = b->X / 256.0 - x0, dyb = b->Y / 256.0 - y0;
+  double dxc = c->X / 256.0 - x0, dyc = c->Y / 256.0 - y0;
+  double inv = 65536.0 / (double)area;
+  double ox = (double)t.ox - x0, oy = (double)t.oy - y0;
+  d4 qa[2] = {{a->sz, wa, ra * wa, ga * wa}, {ba * wa, aa * wa, a->u * wa, a->v * wa}};
+  d4 qb[2] = {{b->sz, wb, rb * wb, gb * wb}, {bb * wb, ab * wb, b->u * wb, b->v * wb}};
+  d4 qc[2] = {{c->sz, wc, rc * wc, gc * wc}, {bc * wc, ac * wc, c->u * wc, c->v * wc}};
+  for (int h = 0; h < 2; h++) {
+    d4 d1 = qb[h] - qa[h], d2 = qc[h] - qa[h];
+    d4 gx = (d1 * dyc - d2 * dyb) * inv;
+    d4 gy = (d2 * dxb - d1 * dxc) * inv;
+    d4 v0 = qa[h] + gx * ox + gy * oy;
+    for (int k = 0; k < 4; k++) {
+      Plane& pl = t.p[h * 4 + k];
+      pl.v = (float)v0[k];
+      pl.dx = (float)gx[k];
+      pl.dy = (float)gy[k];
+    }
+  }
+  auto plane = [&](Plane& pl, double qa1, double qb1, double qc1) {
+    double d1 = qb1 - qa1, d2 = qc1 - qa1;
+    double gx = (d1 * dyc - d2 * dyb) * inv;
+    double gy = (d2 * dxb - d1 * dxc) * inv;
+    pl.v = (float)(qa1 + gx * ox + gy * oy);
+    pl.dx = (float)gx;
+    pl.dy = (float)gy;
+  };
 
   // Fog: constant when all three factors agree after clamping.
   int fogv = 0;
@@ -847,10 +862,6 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   int tex = rs.tex != nullptr;
   float scale = tex ? 1.0f : 255.0f;
   if (colv) {
-    plane(t.p[P_R], ra * wa, rb * wb, rc * wc);
-    plane(t.p[P_G], ga * wa, gb * wb, gc * wc);
-    plane(t.p[P_B], ba * wa, bb * wb, bc * wc);
-    plane(t.p[P_A], aa * wa, ab * wb, ac * wc);
     t.k1r = rs.kR * scale;
     t.k1g = rs.kG * scale;
     t.k1b = rs.kB * scale;
@@ -876,8 +887,6 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   t.level = rs.texBase;
   t.texW = t.texH = 0.0f;
   if (tex) {
-    plane(t.p[P_U], a->u * wa, b->u * wb, c->u * wc);
-    plane(t.p[P_V], a->v * wa, b->v * wb, c->v * wc);
     t.texW = (float)rs.tex->lv[0].w;
     t.texH = (float)rs.tex->lv[0].h;
     if (rs.texLevels > rs.texBase + 1) {
