@@ -600,13 +600,17 @@ HRESULT SoftDevice::StretchRect(IDirect3DSurface9*, const RECT*, IDirect3DSurfac
 }
 
 static void fill_rect(Image& img, int x0, int y0, int x1, int y1, uint32_t v) {
+  typedef uint32_t u4a __attribute__((vector_size(16), aligned(4)));
   if (x0 < 0) x0 = 0;
   if (y0 < 0) y0 = 0;
   if (x1 > img.w) x1 = img.w;
   if (y1 > img.h) y1 = img.h;
+  const u4a v4 = {v, v, v, v};
   for (int y = y0; y < y1; y++) {
     uint32_t* p = img.px + (size_t)y * img.pitch;
-    for (int x = x0; x < x1; x++) p[x] = v;
+    int x = x0;
+    for (; x + 4 <= x1; x += 4) *(u4a*)(p + x) = v4;
+    for (; x < x1; x++) p[x] = v;
   }
 }
 

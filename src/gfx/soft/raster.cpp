@@ -189,17 +189,29 @@ struct Pix {
   uint32_t *crow0, *crow1, *zrow0, *zrow1;
 
   Pix(const RasterState& r, const Tri& tr) : rs(r), t(tr) {
-    for (int i = 0; i < P_COUNT; i++) dx[i] = splat(t.p[i].dx);
+    // only what this variant of the pipeline reads
+    dx[P_Z] = splat(t.p[P_Z].dx);
+    if (PERSP) dx[P_W] = splat(t.p[P_W].dx);
+    if (COLV)
+      for (int i = P_R; i <= P_A; i++) dx[i] = splat(t.p[i].dx);
+    if (TEX) {
+      dx[P_U] = splat(t.p[P_U].dx);
+      dx[P_V] = splat(t.p[P_V].dx);
+    }
+    if (FOGV) {
+      dx[P_F] = splat(t.p[P_F].dx);
+      fogR = splat(rs.fogR);
+      fogG = splat(rs.fogG);
+      fogB = splat(rs.fogB);
+    } else {
+      k0r = splat(t.k0r);
+      k0g = splat(t.k0g);
+      k0b = splat(t.k0b);
+    }
     k1r = splat(t.k1r);
     k1g = splat(t.k1g);
     k1b = splat(t.k1b);
     k1a = splat(t.k1a);
-    k0r = splat(t.k0r);
-    k0g = splat(t.k0g);
-    k0b = splat(t.k0b);
-    fogR = splat(rs.fogR);
-    fogG = splat(rs.fogG);
-    fogB = splat(rs.fogB);
     if (MIP) {
       qdxU = f4{t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx};
       qdxV = f4{t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx};
@@ -366,11 +378,12 @@ struct Pix {
   FORCE_INLINE void group(int x, i8 m) {
     f8 fx = splat((float)(x - t.ox)) + kLanesX;
     // depth test first: hidden pixels cost little
-    i8 zi = splati(0);
+    i8 zi = splati(0), zb = zi;
     if (rs.zTest) {
       f8 z = vmin(vmax(plane(P_Z, fx), splat(0.0f)), splat(1.0f));
       zi = fround_even(z * splat(zscale));
-      m &= depth_pass(zi, (i8)load8(zrow0, zrow1, x));
+      zb = (i8)load8(zrow0, zrow1, x);
+      m &= depth_pass(zi, zb);
       if (!movemask(m)) return;
     }
     f8 w = splat(1.0f);
@@ -390,7 +403,7 @@ struct Pix {
           m &= alpha_pass(tofloat((i8)(tx >> 24)));
           if (!movemask(m)) return;
         }
-        put(x, m, tx | splatu(outOr), zi);
+        put(x, m, tx | splatu(outOr), zi, zb);
         return;
       }
     }
@@ -475,12 +488,13 @@ struct Pix {
       A = imin(A, top);
       blend(load8(crow0, crow1, x), R, G, B, A);
     }
-    put(x, m, pack(R, G, B, A) | splatu(outOr), zi);
+    put(x, m, pack(R, G, B, A) | splatu(outOr), zi, zb);
   }
 
-  // Stores the covered lanes' colour and, with depth writes, depth. Both
-  // halves are read before either is written.
-  FORCE_INLINE void put(int x, i8 m, u8 px, i8 zi) {
+  // Stores the covered lanes' colour and, with depth writes, depth (zb: the
+  // depth buffer as read for the test). Both halves are read before either
+  // is written.
+  FORCE_INLINE void put(int x, i8 m, u8 px, i8 zi, i8 zb) {
     int mm = movemask(m);
     u8 um = (u8)m;
     u8 old = (mm == 0xFF) ? px : load8(crow0, crow1, x);
@@ -488,11 +502,17 @@ struct Pix {
     if (mm & 0x0F) store4(crow0 + x, lo(out));
     if ((mm & 0xF0) && !lastRow) store4(crow1 + x, hi(out));
     if (rs.zWrite) {
-      u8 zo = load8(zrow0, zrow1, x);
-      u8 zv = ((u8)zi & um) | (zo & ~um);
+      u8 zv = ((u8)zi & um) | ((u8)zb & ~um);
       if (mm & 0x0F) store4(zrow0 + x, lo(zv));
       if ((mm & 0xF0) && !lastRow) store4(zrow1 + x, hi(zv));
     }
+  }
+
+  // The texel row that row yy samples on the fast route.
+  FORCE_INLINE int span_row(int yy) const {
+    const TexLevel& L = lv[t.level];
+    f8 vrow = splat(t.p[P_V].v) + splat(t.p[P_V].dy) * splat((float)(yy - t.oy));
+    return address(ffloor(vrow * splat(L.fh)), rs.wrapV, L.pow2, L.h, L.ih)[0];
   }
 
   // Pixels x0..x1 of row yy by the fast route (see fastSpan): the same
@@ -500,10 +520,8 @@ struct Pix {
   FORCE_INLINE void span(int yy, int x0, int x1) {
     const TexLevel& L = lv[t.level];
     f8 fy = splat((float)(yy - t.oy));
-    f8 vrow = splat(t.p[P_V].v) + splat(t.p[P_V].dy) * fy;
     f8 urow = splat(t.p[P_U].v) + splat(t.p[P_U].dy) * fy;
-    i8 ty = address(ffloor(vrow * splat(L.fh)), rs.wrapV, L.pow2, L.h, L.ih);
-    const uint32_t* trow = L.px + (size_t)ty[0] * L.pitch;
+    const uint32_t* trow = L.px + (size_t)span_row(yy) * L.pitch;
     uint32_t* crow = rs.colour.px + (size_t)yy * rs.colour.pitch;
     const f8 lanes8 = {0, 1, 2, 3, 4, 5, 6, 7};
     u8 orv = splatu(texOr | outOr);
@@ -701,10 +719,28 @@ FORCE_INLINE void row_span(const Tri& t, int yy, int64_t& lo, int64_t& hi) {
 template <class P>
 void cover_large(const Tri& t, P& pix) {
   if (pix.fastSpan) {
+    // A row that samples the same texel row over the same span as the row
+    // above (a magnification) is a copy of it.
+    int prevTy = -1;
+    int64_t prevLo = 0, prevHi = -1;
     for (int yy = t.by0; yy <= t.by1; yy++) {
       int64_t lo, hi;
       row_span(t, yy, lo, hi);
-      if (lo <= hi) pix.span(yy, t.ox + (int)lo, t.ox + (int)hi);
+      if (lo > hi) {
+        prevTy = -1;
+        continue;
+      }
+      int ty = pix.span_row(yy);
+      if (ty == prevTy && lo == prevLo && hi == prevHi && t.p[P_U].dy == 0.0f) {
+        const Image& img = pix.rs.colour;
+        memcpy(img.px + (size_t)yy * img.pitch + t.ox + lo, img.px + (size_t)(yy - 1) * img.pitch + t.ox + lo,
+               (size_t)(hi - lo + 1) * 4);
+      } else {
+        pix.span(yy, t.ox + (int)lo, t.ox + (int)hi);
+      }
+      prevTy = ty;
+      prevLo = lo;
+      prevHi = hi;
     }
     return;
   }
