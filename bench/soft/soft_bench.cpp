@@ -425,7 +425,7 @@ struct Scene {
     triangles += (int)(pi.size() + ti.size()) / 3;
   }
 
-  void frame(float t) {
+  __attribute__((noinline)) void frame(float t) {
     IDirect3DDevice9* d = b.dev;
     b.begin_low(0xFFB8DCF2u);
     float ez = t, ex = 12.0f * sinf(ez * 0.006f);

@@ -336,6 +336,10 @@ static int transform_xyz4(const VSetup& s, const uint8_t* src, UINT stride, PVer
   const vf4 m8 = vsplat(M[8]), m9 = vsplat(M[9]), m10 = vsplat(M[10]), m11 = vsplat(M[11]);
   const vf4 m12 = vsplat(M[12]), m13 = vsplat(M[13]), m14 = vsplat(M[14]), m15 = vsplat(M[15]);
   const vf4 zero = vsplat(0.0f), one = vsplat(1.0f);
+  // (locals: the stores below could otherwise alias them)
+  const vf4 gl = vsplat(s.gl), gr = vsplat(s.gr), gb = vsplat(s.gb), gt = vsplat(s.gt);
+  const vf4 cxv = vsplat(s.cxv), cyv = vsplat(s.cyv), hw = vsplat(s.hw), hh = vsplat(s.hh);
+  const vf4 zscale = vsplat((s.maxz - s.minz) * 0.5f), zbias = vsplat((s.maxz + s.minz) * 0.5f);
   int i = 0;
   for (; i + 4 <= n; i += 4, src += 4 * (size_t)stride) {
     vf4 x, y, z;
@@ -363,10 +367,8 @@ static int transform_xyz4(const VSetup& s, const uint8_t* src, UINT stride, PVer
     vi4 code = ((vi4)(cx < -cw) & vsplati(CLIP_LEFT)) | ((vi4)(cx > cw) & vsplati(CLIP_RIGHT)) |
                ((vi4)(cy < -cw) & vsplati(CLIP_BOTTOM)) | ((vi4)(cy > cw) & vsplati(CLIP_TOP)) |
                ((vi4)(cz < zero) & vsplati(CLIP_NEAR)) | ((vi4)(cz > cw) & vsplati(CLIP_FAR)) |
-               ((vi4)(cx < vsplat(s.gl) * cw) & vsplati(CLIP_GB_LEFT)) |
-               ((vi4)(cx > vsplat(s.gr) * cw) & vsplati(CLIP_GB_RIGHT)) |
-               ((vi4)(cy < vsplat(s.gb) * cw) & vsplati(CLIP_GB_BOTTOM)) |
-               ((vi4)(cy > vsplat(s.gt) * cw) & vsplati(CLIP_GB_TOP)) |
+               ((vi4)(cx < gl * cw) & vsplati(CLIP_GB_LEFT)) | ((vi4)(cx > gr * cw) & vsplati(CLIP_GB_RIGHT)) |
+               ((vi4)(cy < gb * cw) & vsplati(CLIP_GB_BOTTOM)) | ((vi4)(cy > gt * cw) & vsplati(CLIP_GB_TOP)) |
                ((vi4)(cw < vsplat(W_EPS)) & vsplati(CLIP_W));
     code = (code & ~bad) | (bad & vsplati(CLIP_BAD));
     // projection of the lanes inside the guard band (others get harmless values)
@@ -374,9 +376,9 @@ static int transform_xyz4(const VSetup& s, const uint8_t* src, UINT stride, PVer
     vf4 px = (vf4)((vi4)cx & ok), py = (vf4)((vi4)cy & ok), pz = (vf4)((vi4)cz & ok);
     vf4 pw = (vf4)(((vi4)cw & ok) | ((vi4)one & ~ok));
     vf4 rhw = one / pw;
-    vf4 sx = vsplat(s.cxv) + px * rhw * vsplat(s.hw);
-    vf4 sy = vsplat(s.cyv) - py * rhw * vsplat(s.hh);
-    vf4 sz = (vsplat(2.0f) * pz - pw) * rhw * vsplat((s.maxz - s.minz) * 0.5f) + vsplat((s.maxz + s.minz) * 0.5f);
+    vf4 sx = cxv + px * rhw * hw;
+    vf4 sy = cyv - py * rhw * hh;
+    vf4 sz = (vsplat(2.0f) * pz - pw) * rhw * zscale + zbias;
     sx = sx >= vsplat(-GUARD) ? sx : vsplat(-GUARD);
     sx = sx <= vsplat(GUARD) ? sx : vsplat(GUARD);
     sy = sy >= vsplat(-GUARD) ? sy : vsplat(-GUARD);
@@ -907,7 +909,43 @@ static inline vf4 clamp01(vf4 v) {
   return v > zero ? (v < one ? v : one) : zero;  // NaN becomes 0
 }
 
-static void vertex_attrs4(const VSetup& s, const uint8_t* const* v, PVert* const* out) {
+// The per-draw constants of vertex_attrs4, spread over four lanes once.
+struct Attr4 {
+  vf4 nm[9];
+  vf4 ldir[MAX_LIGHTS][3], ldiff[MAX_LIGHTS][3];
+  vf4 amb[3];
+  vf4 mat[3][4];  // material diffuse, ambient, emissive
+  vf4 wz[4], wx[4], wy[4];  // view-space z, x, y from the position
+  vf4 fogEnd, fogScale;
+};
+
+static void attr4_setup(const VSetup& s, Attr4* k) {
+  for (int i = 0; i < 9; i++) k->nm[i] = vsplat(s.nm[i]);
+  for (int i = 0; i < s.nlights; i++) {
+    for (int c = 0; c < 3; c++) {
+      k->ldir[i][c] = vsplat(s.light[i].dir[c]);
+      k->ldiff[i][c] = vsplat(s.light[i].diff[c]);
+    }
+  }
+  for (int c = 0; c < 3; c++) k->amb[c] = vsplat(s.ambient[c]);
+  const D3DCOLORVALUE* m[3] = {&s.mat.Diffuse, &s.mat.Ambient, &s.mat.Emissive};
+  for (int j = 0; j < 3; j++) {
+    k->mat[j][0] = vsplat(m[j]->r);
+    k->mat[j][1] = vsplat(m[j]->g);
+    k->mat[j][2] = vsplat(m[j]->b);
+    k->mat[j][3] = vsplat(m[j]->a);
+  }
+  const float* W = s.wv;
+  for (int i = 0; i < 4; i++) {
+    k->wz[i] = vsplat(W[i * 4 + 2]);
+    k->wx[i] = vsplat(W[i * 4 + 0]);
+    k->wy[i] = vsplat(W[i * 4 + 1]);
+  }
+  k->fogEnd = vsplat(s.fogEnd);
+  k->fogScale = vsplat(s.fogScale);
+}
+
+static void vertex_attrs4(const VSetup& s, const Attr4& K, const uint8_t* const* v, PVert* const* out) {
   const Fvf& f = s.fvf;
   vf4 dc[4], sc[4];
   for (int c = 0; c < 4; c++) {
@@ -932,10 +970,10 @@ static void vertex_attrs4(const VSetup& s, const uint8_t* const* v, PVert* const
         ny[k] = rdf(v[k] + f.normal + 4);
         nz[k] = rdf(v[k] + f.normal + 8);
       }
-      const float* m = s.nm;
-      n0 = nx * vsplat(m[0]) + ny * vsplat(m[3]) + nz * vsplat(m[6]);
-      n1 = nx * vsplat(m[1]) + ny * vsplat(m[4]) + nz * vsplat(m[7]);
-      n2 = nx * vsplat(m[2]) + ny * vsplat(m[5]) + nz * vsplat(m[8]);
+      const vf4* m = K.nm;
+      n0 = nx * m[0] + ny * m[3] + nz * m[6];
+      n1 = nx * m[1] + ny * m[4] + nz * m[7];
+      n2 = nx * m[2] + ny * m[5] + nz * m[8];
       if (s.normalize) {
         vf4 l2 = n0 * n0 + n1 * n1 + n2 * n2, len;
         for (int k = 0; k < 4; k++) len[k] = sqrtf(l2[k]);
@@ -947,34 +985,30 @@ static void vertex_attrs4(const VSetup& s, const uint8_t* const* v, PVert* const
         n2 *= kk;
       }
     }
-    const D3DMATERIAL9& m = s.mat;
-    auto pick = [&](ColourSrc src, const D3DCOLORVALUE& mc, vf4* out4) {
+    auto pick = [&](ColourSrc src, int j, vf4* out4) {
       if (src == CS_DIFFUSE && f.diffuse >= 0) {
         for (int c = 0; c < 4; c++) out4[c] = dc[c];
       } else if (src == CS_SPECULAR && f.specular >= 0) {
         for (int c = 0; c < 4; c++) out4[c] = sc[c];
       } else {
-        out4[0] = vsplat(mc.r);
-        out4[1] = vsplat(mc.g);
-        out4[2] = vsplat(mc.b);
-        out4[3] = vsplat(mc.a);
+        for (int c = 0; c < 4; c++) out4[c] = K.mat[j][c];
       }
     };
     vf4 md[4], ma[4], me[4];
-    pick(s.diffSrc, m.Diffuse, md);
-    pick(s.ambSrc, m.Ambient, ma);
-    pick(s.emiSrc, m.Emissive, me);
-    vf4 amb[3] = {vsplat(s.ambient[0]), vsplat(s.ambient[1]), vsplat(s.ambient[2])};
+    pick(s.diffSrc, 0, md);
+    pick(s.ambSrc, 1, ma);
+    pick(s.emiSrc, 2, me);
+    vf4 amb[3] = {K.amb[0], K.amb[1], K.amb[2]};
     vf4 dif[3] = {vsplat(0.0f), vsplat(0.0f), vsplat(0.0f)};
     for (int i = 0; i < s.nlights; i++) {
       const LightV& l = s.light[i];
-      vf4 ndl = n0 * vsplat(l.dir[0]) + n1 * vsplat(l.dir[1]) + n2 * vsplat(l.dir[2]);
+      vf4 ndl = n0 * K.ldir[i][0] + n1 * K.ldir[i][1] + n2 * K.ldir[i][2];
       ndl = ndl > vsplat(1.0f) ? vsplat(1.0f) : ndl;
       vi4 lit = ndl > vsplat(0.0f);
       vf4 nd = (vf4)((vi4)ndl & lit);
       // unlit lanes add nothing, exactly as the scalar code skips them
-      for (int c = 0; c < 3; c++) dif[c] = (vf4)(((vi4)(dif[c] + vsplat(l.diff[c]) * nd * vsplat(1.0f)) & lit) |
-                                                 ((vi4)dif[c] & ~lit));
+      for (int c = 0; c < 3; c++)
+        dif[c] = (vf4)(((vi4)(dif[c] + K.ldiff[i][c] * nd * vsplat(1.0f)) & lit) | ((vi4)dif[c] & ~lit));
       amb[0] += vsplat(l.amb[0] * 1.0f);
       amb[1] += vsplat(l.amb[1] * 1.0f);
       amb[2] += vsplat(l.amb[2] * 1.0f);
@@ -1000,16 +1034,15 @@ static void vertex_attrs4(const VSetup& s, const uint8_t* const* v, PVert* const
   }
   vf4 fog = vsplat(1.0f);
   if (s.fogMode == D3DFOG_LINEAR) {
-    const float* W = s.wv;
-    vf4 vz = x * vsplat(W[2]) + y * vsplat(W[6]) + z * vsplat(W[10]) + vsplat(W[14]);
+    vf4 vz = x * K.wz[0] + y * K.wz[1] + z * K.wz[2] + K.wz[3];
     vf4 d = (vf4)((vi4)vz & vsplati(0x7FFFFFFF));
     if (s.rangeFog) {
-      vf4 vx = x * vsplat(W[0]) + y * vsplat(W[4]) + z * vsplat(W[8]) + vsplat(W[12]);
-      vf4 vy = x * vsplat(W[1]) + y * vsplat(W[5]) + z * vsplat(W[9]) + vsplat(W[13]);
+      vf4 vx = x * K.wx[0] + y * K.wx[1] + z * K.wx[2] + K.wx[3];
+      vf4 vy = x * K.wy[0] + y * K.wy[1] + z * K.wy[2] + K.wy[3];
       vf4 d2 = vx * vx + vy * vy + vz * vz;
       for (int k = 0; k < 4; k++) d[k] = sqrtf(d2[k]);
     }
-    fog = (vsplat(s.fogEnd) - d) * vsplat(s.fogScale);
+    fog = (K.fogEnd - d) * K.fogScale;
     for (int k = 0; k < 4; k++)
       if (!(fog[k] > -1e30f && fog[k] < 1e30f)) fog[k] = fog[k] > 0.0f ? 1e30f : (fog[k] < 0.0f ? -1e30f : 0.0f);
   }
@@ -1075,10 +1108,39 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
     return (int)(v - lo);
   };
   int simd = attrs4_ok(vs);
+  Attr4 a4;
+  if (simd) attr4_setup(vs, &a4);
   UINT p = 0;
   while (p < prims) {
     // Pass 1: reject, cull and note the vertices the survivors need.
     int nt = 0;
+    auto consider = [&](int i0, int i1, int i2) {
+      PVert* a = pv + i0;
+      PVert* b = pv + i1;
+      PVert* c = pv + i2;
+      uint32_t ca = a->code, cb = b->code, cc = c->code;
+      uint32_t any = ca | cb | cc;
+      if (any & CLIP_BAD) return;
+      if (ca & cb & cc & CLIP_REJECT_MASK) return;
+      if (!(any & CLIP_MUST_MASK)) {
+        int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
+        if (!raster_keep(rs, area)) return;
+      }
+      a->done |= 2;
+      b->done |= 2;
+      c->done |= 2;
+      tris[nt++] = TriRef{i0, i1, i2, (any & CLIP_MUST_MASK) ? any : 0u};
+    };
+    if (idata && !index32 && type == D3DPT_TRIANGLELIST) {
+      // the common case, without the general index decoding
+      const uint16_t* ix = (const uint16_t*)idata;
+      int64_t off = (int64_t)baseVertex - lo;
+      for (; p < prims && nt < triCap; p++) {
+        int64_t j0 = ix[3 * p] + off, j1 = ix[3 * p + 1] + off, j2 = ix[3 * p + 2] + off;
+        if ((uint64_t)j0 >= (uint64_t)n || (uint64_t)j1 >= (uint64_t)n || (uint64_t)j2 >= (uint64_t)n) continue;
+        consider((int)j0, (int)j1, (int)j2);
+      }
+    }
     for (; p < prims && nt < triCap; p++) {
       int i0, i1, i2;
       if (type == D3DPT_TRIANGLELIST) {
@@ -1096,21 +1158,7 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
         i2 = slot(p + 2);
       }
       if (i0 < 0 || i1 < 0 || i2 < 0) continue;
-      PVert* a = pv + i0;
-      PVert* b = pv + i1;
-      PVert* c = pv + i2;
-      uint32_t ca = a->code, cb = b->code, cc = c->code;
-      uint32_t any = ca | cb | cc;
-      if (any & CLIP_BAD) continue;
-      if (ca & cb & cc & CLIP_REJECT_MASK) continue;
-      if (!(any & CLIP_MUST_MASK)) {
-        int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
-        if (!raster_keep(rs, area)) continue;
-      }
-      a->done |= 2;
-      b->done |= 2;
-      c->done |= 2;
-      tris[nt++] = TriRef{i0, i1, i2, (any & CLIP_MUST_MASK) ? any : 0u};
+      consider(i0, i1, i2);
     }
     // Pass 2: colours, texture coordinates and fog of those vertices.
     if (simd) {
@@ -1122,7 +1170,7 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
         src[k] = vbase + (size_t)i * stride;
         dst[k] = pv + i;
         if (++k == 4) {
-          vertex_attrs4(vs, src, dst);
+          vertex_attrs4(vs, a4, src, dst);
           k = 0;
         }
       }

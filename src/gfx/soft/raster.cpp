@@ -176,7 +176,7 @@ struct Pix {
   // per triangle
   f8 dx[P_COUNT];
   f8 k1r, k1g, k1b, k1a, k0r, k0g, k0b, fogR, fogG, fogB;
-  f4 qdxU, qdxV, qdxW, qdyU, qdyV, qdyW, qTexW, qTexH;  // for the footprint of a quad
+  f4 qdxU, qdxV, qdxW, qdU, qdV, qdW, qTexW, qTexH;  // for the footprint of a quad
   const TexLevel* lv;
   int nlev, base, copy, fastSpan;
   uint32_t texOr, outOr;
@@ -216,9 +216,10 @@ struct Pix {
       qdxU = f4{t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx};
       qdxV = f4{t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx};
       qdxW = f4{t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dx};
-      qdyU = f4{t.p[P_U].dy, t.p[P_U].dy, t.p[P_U].dy, t.p[P_U].dy};
-      qdyV = f4{t.p[P_V].dy, t.p[P_V].dy, t.p[P_V].dy, t.p[P_V].dy};
-      qdyW = f4{t.p[P_W].dy, t.p[P_W].dy, t.p[P_W].dy, t.p[P_W].dy};
+      // steps along x in the first two lanes, along y in the last two
+      qdU = f4{t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dy, t.p[P_U].dy};
+      qdV = f4{t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dy, t.p[P_V].dy};
+      qdW = f4{t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dy, t.p[P_W].dy};
       qTexW = f4{t.texW, t.texW, t.texW, t.texW};
       qTexH = f4{t.texH, t.texH, t.texH, t.texH};
     }
@@ -321,20 +322,19 @@ struct Pix {
   // Nx / Dx with Nx = ((dU W - U dW) size)^2 + ... and Dx = (W (W + dW))^2.
   // The level, floor((floor(log2 rho^2) + 1) / 2), needs only exponents and
   // a comparison of mantissas: no division.
+  // Lanes: (x of quad A, x of quad B, y of quad A, y of quad B).
   FORCE_INLINE void mip_levels(int bx, int& levA, int& levB) const {
     float q0 = (float)(bx - t.ox);
     f4 qx = f4{q0, q0 + 2.0f, q0, q0 + 2.0f};
     f4 WA = quadW + qdxW * qx, UA = quadU + qdxU * qx, VA = quadV + qdxV * qx;
-    f4 ax = (qdxU * WA - UA * qdxW) * qTexW, bx2 = (qdxV * WA - VA * qdxW) * qTexH;
-    f4 ay = (qdyU * WA - UA * qdyW) * qTexW, by2 = (qdyV * WA - VA * qdyW) * qTexH;
-    f4 nx = ax * ax + bx2 * bx2, ny = ay * ay + by2 * by2;
-    f4 dxw = WA * (WA + qdxW), dyw = WA * (WA + qdyW);
-    dxw *= dxw;
-    dyw *= dyw;
-    i4 bnx = (i4)nx, bny = (i4)ny, bdx = (i4)dxw, bdy = (i4)dyw;
+    f4 a = (qdU * WA - UA * qdW) * qTexW, b = (qdV * WA - VA * qdW) * qTexH;
+    f4 n = a * a + b * b;
+    f4 d = WA * (WA + qdW);
+    d *= d;
+    i4 bn = (i4)n, bd = (i4)d;
     const i4 mant = {0x7FFFFF, 0x7FFFFF, 0x7FFFFF, 0x7FFFFF};
-    i4 ex = exponent(bnx) - exponent(bdx) + (i4)((bnx & mant) < (bdx & mant));
-    i4 ey = exponent(bny) - exponent(bdy) + (i4)((bny & mant) < (bdy & mant));
+    i4 ex = exponent(bn) - exponent(bd) + (i4)((bn & mant) < (bd & mant));
+    i4 ey = __builtin_shufflevector(ex, ex, 2, 3, 0, 1);
     i4 e = ex > ey ? ex : ey;
     i4 lev = (e + i4{1, 1, 1, 1}) >> 1;
     const i4 lo4 = {base, base, base, base}, hi4 = {nlev - 1, nlev - 1, nlev - 1, nlev - 1};
@@ -687,6 +687,32 @@ void cover_small(const Tri& t, P& pix) {
   }
 }
 
+// Whether a small triangle covers any pixel at all, before its planes are
+// worth setting up (tiny far-away triangles often cover none).
+bool covers_any_small(const Tri& t) {
+  i8 rowE[3];
+  for (int k = 0; k < 3; k++) {
+    int32_t e = (int32_t)t.e0[k], ex = (int32_t)t.ex[k], ey = (int32_t)t.ey[k];
+    rowE[k] = splati(e) + splati(ex) * kLanesXi + splati(ey) * kLanesYi;
+  }
+  const i8 stepX[3] = {splati(4 * (int32_t)t.ex[0]), splati(4 * (int32_t)t.ex[1]), splati(4 * (int32_t)t.ex[2])};
+  const i8 stepY[3] = {splati(2 * (int32_t)t.ey[0]), splati(2 * (int32_t)t.ey[1]), splati(2 * (int32_t)t.ey[2])};
+  for (int yy = t.oy; yy <= t.by1; yy += 2) {
+    i8 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
+    for (int x = t.ox; x <= t.bx1; x += 4) {
+      i8 in = (e0 | e1 | e2) >= splati(0);
+      if (movemask(in) && movemask(in & box_mask(t, x, yy))) return true;
+      e0 += stepX[0];
+      e1 += stepX[1];
+      e2 += stepX[2];
+    }
+    rowE[0] += stepY[0];
+    rowE[1] += stepY[1];
+    rowE[2] += stepY[2];
+  }
+  return false;
+}
+
 // Floor of n / d for d > 0.
 FORCE_INLINE int64_t floordiv(int64_t n, int64_t d) {
   int64_t q = n / d;
@@ -829,6 +855,7 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
     t.ey[k] = B * 256;
   }
   int small = (maxX - minX) <= 64 * 256 && (maxY - minY) <= 64 * 256;
+  if (small && (t.bx1 - t.ox) < 16 && (t.by1 - t.oy) < 8 && !covers_any_small(t)) return;
 
   int persp = !(a->rhw == b->rhw && a->rhw == c->rhw);
   double wa = persp ? a->rhw : 1.0, wb = persp ? b->rhw : 1.0, wc = persp ? c->rhw : 1.0;
