@@ -656,13 +656,21 @@ void cover_small(const Tri& t, P& pix) {
     stepY[k] = splati(2 * ey);
   }
   const int ex0neg = t.ex[0] < 0, ex1neg = t.ex[1] < 0, ex2neg = t.ex[2] < 0;
-  for (int yy = t.oy; yy <= t.by1; yy += 2) {
+  // (locals: stores to the target could otherwise alias the box)
+  const int bx0 = t.bx0, bx1 = t.bx1, by0 = t.by0, by1 = t.by1, ox = t.ox;
+  const i8 vx0 = splati(bx0), vx1 = splati(bx1);
+  for (int yy = t.oy; yy <= by1; yy += 2) {
     i8 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
     int seen = 0;
-    int edgeRows = yy < t.by0 || yy + 1 > t.by1;
-    for (int x = t.ox; x <= t.bx1; x += 4) {
+    int edgeRows = yy < by0 || yy + 1 > by1;
+    i8 ly = splati(yy) + kLanesYi;
+    i8 ymask = (ly >= splati(by0)) & (ly <= splati(by1));
+    for (int x = ox; x <= bx1; x += 4) {
       i8 in = (e0 | e1 | e2) >= splati(0);
-      if (edgeRows || x < t.bx0 || x + 3 > t.bx1) in &= box_mask(t, x, yy);
+      if (edgeRows || x < bx0 || x + 3 > bx1) {
+        i8 lx = splati(x) + kLanesXi;
+        in &= (lx >= vx0) & (lx <= vx1) & ymask;
+      }
       if (movemask(in)) {
         if (!seen) {
           pix.rows(yy);
