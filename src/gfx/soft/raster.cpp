@@ -141,7 +141,18 @@ FORCE_INLINE u4 pack4(i4 r, i4 g, i4 b, i4 a) {
 }
 
 FORCE_INLINE u8 pack(i8 r, i8 g, i8 b, i8 a) {
+#if defined(__AVX2__)
+  // the same steps as pack4 in both halves at once
+  __m256i br = _mm256_packs_epi32((__m256i)b, (__m256i)r);
+  __m256i ga = _mm256_packs_epi32((__m256i)g, (__m256i)a);
+  __m256i bgbg = _mm256_unpacklo_epi16(br, ga);
+  __m256i rara = _mm256_unpackhi_epi16(br, ga);
+  __m256i p01 = _mm256_unpacklo_epi32(bgbg, rara);
+  __m256i p23 = _mm256_unpackhi_epi32(bgbg, rara);
+  return (u8)_mm256_packus_epi16(p01, p23);
+#else
   return join(pack4(lo(r), lo(g), lo(b), lo(a)), pack4(hi(r), hi(g), hi(b), hi(a)));
+#endif
 }
 
 // ---- per-triangle setup -----------------------------------------------------------------------
@@ -573,9 +584,14 @@ struct Pix {
         B = imin(B + db, top);
         A = imin(A + da, top);
         break;
-      default:
-        for (int k = 0; k < 8; k++) generic_blend(k, old[k], R, G, B, A);
+      default: {
+        Chan c = generic_blend(old, Chan{R, G, B, A});
+        R = c.r;
+        G = c.g;
+        B = c.b;
+        A = c.a;
         break;
+      }
     }
   }
 
@@ -603,8 +619,19 @@ struct Pix {
     }
   }
 
-  void generic_blend(int k, uint32_t d, i8& R, i8& G, i8& B, i8& A) const {
-    int s[4] = {R[k], G[k], B[k], A[k]};
+  // Any other pair of factors, pixel by pixel. (Out of line, with the
+  // channels passed by value, so they stay in registers on the other paths.)
+  struct Chan {
+    i8 r, g, b, a;
+  };
+  __attribute__((noinline)) Chan generic_blend(u8 old, Chan c) const {
+    i8 v[4] = {c.r, c.g, c.b, c.a};
+    for (int k = 0; k < 8; k++) generic_blend1(old[k], v, k);
+    return Chan{v[0], v[1], v[2], v[3]};
+  }
+
+  void generic_blend1(uint32_t d, i8* v, int k) const {
+    int s[4] = {v[0][k], v[1][k], v[2][k], v[3][k]};
     int dc[4] = {(int)((d >> 16) & 0xFF), (int)((d >> 8) & 0xFF), (int)(d & 0xFF), (int)(d >> 24)};
     int bfc[4] = {(int)((rs.tfactor >> 16) & 0xFF), (int)((rs.tfactor >> 8) & 0xFF), (int)(rs.tfactor & 0xFF),
                   (int)(rs.tfactor >> 24)};
@@ -630,10 +657,7 @@ struct Pix {
       }
       o[c] = v < 0 ? 0 : (v > 255 ? 255 : v);
     }
-    R[k] = o[0];
-    G[k] = o[1];
-    B[k] = o[2];
-    A[k] = o[3];
+    for (int c = 0; c < 4; c++) v[c][k] = o[c];
   }
 };
 
