@@ -12,6 +12,10 @@
 
 #include "gfx/soft/soft_internal.h"
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace soft {
 
 static inline float bits_f(DWORD d) {
@@ -904,6 +908,16 @@ static inline void colour4(const uint8_t* const* v, int off, vf4* c) {
   c[3] = __builtin_convertvector((vi4)((uint32_t __attribute__((vector_size(16))))u >> 24), vf4) * k255;
 }
 
+// Square roots lane by lane (correctly rounded either way).
+static inline vf4 vsqrt(vf4 v) {
+#if defined(__SSE__)
+  return (vf4)_mm_sqrt_ps((__m128)v);
+#else
+  for (int k = 0; k < 4; k++) v[k] = sqrtf(v[k]);
+  return v;
+#endif
+}
+
 static inline vf4 clamp01(vf4 v) {
   const vf4 zero = vsplat(0.0f), one = vsplat(1.0f);
   return v > zero ? (v < one ? v : one) : zero;  // NaN becomes 0
@@ -975,8 +989,7 @@ static void vertex_attrs4(const VSetup& s, const Attr4& K, const uint8_t* const*
       n1 = nx * m[1] + ny * m[4] + nz * m[7];
       n2 = nx * m[2] + ny * m[5] + nz * m[8];
       if (s.normalize) {
-        vf4 l2 = n0 * n0 + n1 * n1 + n2 * n2, len;
-        for (int k = 0; k < 4; k++) len[k] = sqrtf(l2[k]);
+        vf4 len = vsqrt(n0 * n0 + n1 * n1 + n2 * n2);
         vi4 pos = len > vsplat(0.0f);
         vf4 kk = vsplat(1.0f) / (vf4)(((vi4)len & pos) | ((vi4)vsplat(1.0f) & ~pos));
         kk = (vf4)(((vi4)kk & pos) | ((vi4)vsplat(1.0f) & ~pos));
@@ -1040,11 +1053,12 @@ static void vertex_attrs4(const VSetup& s, const Attr4& K, const uint8_t* const*
       vf4 vx = x * K.wx[0] + y * K.wx[1] + z * K.wx[2] + K.wx[3];
       vf4 vy = x * K.wy[0] + y * K.wy[1] + z * K.wy[2] + K.wy[3];
       vf4 d2 = vx * vx + vy * vy + vz * vz;
-      for (int k = 0; k < 4; k++) d[k] = sqrtf(d2[k]);
+      d = vsqrt(d2);
     }
     fog = (K.fogEnd - d) * K.fogScale;
-    for (int k = 0; k < 4; k++)
-      if (!(fog[k] > -1e30f && fog[k] < 1e30f)) fog[k] = fog[k] > 0.0f ? 1e30f : (fog[k] < 0.0f ? -1e30f : 0.0f);
+    // kept finite: infinities to +-1e30, NaN to 0
+    fog = fog > vsplat(-1e30f) ? fog : (vf4)((vi4)vsplat(-1e30f) & (fog == fog));
+    fog = fog < vsplat(1e30f) ? fog : vsplat(1e30f);
   }
   vf4 c4[4], t4[4];
   transpose4(r, g, b, a, c4);

@@ -360,6 +360,7 @@ struct Pix {
     // margin of 1/512 separates "equal" from "different".
     const f8 eps = splat(1.0f / 512.0f);
     f8 ref = splat((float)rs.aRef);
+    if (rs.aFunc == D3DCMP_GREATEREQUAL) return a >= ref - eps;  // the usual one, without the switch
     switch (rs.aFunc) {
       case D3DCMP_GREATEREQUAL: return a >= ref - eps;
       case D3DCMP_GREATER: return a > ref + eps;
@@ -394,7 +395,7 @@ struct Pix {
       f8 z = vmin(vmax(plane(P_Z, fx), splat(0.0f)), splat(1.0f));
       zi = fround_even(z * splat(zscale));
       zb = (i8)load8(zrow0, zrow1, x);
-      m &= depth_pass(zi, zb);
+      m &= rs.zFunc == D3DCMP_LESSEQUAL ? zi <= zb : depth_pass(zi, zb);
       if (!movemask(m)) return;
     }
     f8 w = splat(1.0f);
