@@ -586,7 +586,8 @@ struct Pix {
         A = imin(A + da, top);
         break;
       default: {
-        Chan c = generic_blend(old, Chan{R, G, B, A});
+        Chan c = {R, G, B, A, old};
+        generic_blend(&c);
         R = c.r;
         G = c.g;
         B = c.b;
@@ -620,15 +621,19 @@ struct Pix {
     }
   }
 
-  // Any other pair of factors, pixel by pixel. (Out of line, with the
-  // channels passed by value, so they stay in registers on the other paths.)
+  // Any other pair of factors, pixel by pixel. (Out of line, on a copy of
+  // the channels, so they stay in registers on the other paths.)
   struct Chan {
     i8 r, g, b, a;
+    u8 old;  // the target's pixels
   };
-  __attribute__((noinline)) Chan generic_blend(u8 old, Chan c) const {
-    i8 v[4] = {c.r, c.g, c.b, c.a};
-    for (int k = 0; k < 8; k++) generic_blend1(old[k], v, k);
-    return Chan{v[0], v[1], v[2], v[3]};
+  __attribute__((noinline)) void generic_blend(Chan* c) const {
+    i8 v[4] = {c->r, c->g, c->b, c->a};
+    for (int k = 0; k < 8; k++) generic_blend1(c->old[k], v, k);
+    c->r = v[0];
+    c->g = v[1];
+    c->b = v[2];
+    c->a = v[3];
   }
 
   void generic_blend1(uint32_t d, i8* v, int k) const {
