@@ -5,8 +5,10 @@
 // for replacements.
 //
 //   texsheet sheet.bmp [-d folder]
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -117,6 +119,10 @@ int main(int argc, char** argv) {
   if (sheetPath.empty()) {
     fprintf(stderr, "usage: texsheet sheet.bmp [-d folder]\n");
     return 2;
+  }
+  if (!dir.empty() && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    fprintf(stderr, "texsheet: cannot make the folder %s: %s\n", dir.c_str(), strerror(errno));
+    return 1;
   }
 
   const int kPad = 12, kLabel = 26, kWidth = 1180, kTile = 128;
