@@ -1139,6 +1139,21 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
       if (!(any & CLIP_MUST_MASK)) {
         int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
         if (!raster_keep(rs, area)) return;
+        // No pixel centre inside the box of the triangle (and the scissor
+        // rectangle): a tiny triangle between centres draws nothing, and its
+        // vertices need no attributes for it.
+        int32_t minX = a->X < b->X ? a->X : b->X, maxX = a->X < b->X ? b->X : a->X;
+        int32_t minY = a->Y < b->Y ? a->Y : b->Y, maxY = a->Y < b->Y ? b->Y : a->Y;
+        minX = c->X < minX ? c->X : minX;
+        maxX = c->X > maxX ? c->X : maxX;
+        minY = c->Y < minY ? c->Y : minY;
+        maxY = c->Y > maxY ? c->Y : maxY;
+        int32_t bx0 = (minX + 255) >> 8, bx1 = maxX >> 8, by0 = (minY + 255) >> 8, by1 = maxY >> 8;
+        bx0 = bx0 < rs.x0 ? rs.x0 : bx0;
+        by0 = by0 < rs.y0 ? rs.y0 : by0;
+        bx1 = bx1 > rs.x1 - 1 ? rs.x1 - 1 : bx1;
+        by1 = by1 > rs.y1 - 1 ? rs.y1 - 1 : by1;
+        if ((bx0 > bx1) | (by0 > by1)) return;
       }
       a->done |= 2;
       b->done |= 2;
