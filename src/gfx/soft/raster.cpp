@@ -527,20 +527,50 @@ struct Pix {
     return address(ffloor(vrow * splat(L.fh)), rs.wrapV, L.pow2, L.h, L.ih)[0];
   }
 
-  // Pixels x0..x1 of row yy by the fast route (see fastSpan): the same
-  // arithmetic as group(), without what the route does not need.
-  FORCE_INLINE void span(int yy, int x0, int x1) {
+  // u along row yy on the fast route.
+  FORCE_INLINE f8 span_u(int yy) const {
+    return splat(t.p[P_U].v) + splat(t.p[P_U].dy) * splat((float)(yy - t.oy));
+  }
+
+  // The texel columns of the eight pixels from x on, for u along the row urow.
+  FORCE_INLINE i8 span_columns(f8 urow, int x) const {
     const TexLevel& L = lv[t.level];
-    f8 fy = splat((float)(yy - t.oy));
-    f8 urow = splat(t.p[P_U].v) + splat(t.p[P_U].dy) * fy;
+    const f8 lanes8 = {0, 1, 2, 3, 4, 5, 6, 7};
+    f8 fx = splat((float)(x - t.ox)) + lanes8;
+    return address(ffloor((urow + dx[P_U] * fx) * splat(L.fw)), rs.wrapU, L.pow2, L.w, L.iw);
+  }
+
+  // Pixels x0..x1 of row yy by the fast route (see fastSpan): the same
+  // arithmetic as group(), without what the route does not need. cols, when
+  // not null, holds the texel column of every pixel from ox on, worked out
+  // for a row with the same u.
+  FORCE_INLINE void span(int yy, int x0, int x1, const int32_t* cols) {
+    const TexLevel& L = lv[t.level];
+    f8 urow = span_u(yy);
     const uint32_t* trow = L.px + (size_t)span_row(yy) * L.pitch;
     uint32_t* crow = rs.colour.px + (size_t)yy * rs.colour.pitch;
-    const f8 lanes8 = {0, 1, 2, 3, 4, 5, 6, 7};
     u8 orv = splatu(texOr | outOr);
     for (int x = x0; x <= x1; x += 8) {
-      f8 fx = splat((float)(x - t.ox)) + lanes8;
-      i8 tx = address(ffloor((urow + dx[P_U] * fx) * splat(L.fw)), rs.wrapU, L.pow2, L.w, L.iw);
-      u8 px = gather(trow, tx) | orv;
+      i8 tx;
+      if (cols)
+        memcpy(&tx, cols + (x - t.ox), sizeof tx);
+      else
+        tx = span_columns(urow, x);
+      u8 px;
+#if defined(__AVX2__)
+      // eight texels within eight of the first (a magnification): one load
+      // and a permutation instead of a gather
+      int first = tx[0];
+      i8 d = tx - splati(first);
+      if (first + 8 <= L.w && _mm256_testz_si256((__m256i)d, (__m256i)splati(~7))) {
+        __m256i row8 = _mm256_loadu_si256((const __m256i*)(trow + first));
+        px = (u8)_mm256_permutevar8x32_epi32(row8, (__m256i)d) | orv;
+      } else {
+        px = gather(trow, tx) | orv;
+      }
+#else
+      px = gather(trow, tx) | orv;
+#endif
       if (x + 7 <= x1) {
         store4(crow + x, lo(px));
         store4(crow + x + 4, hi(px));
@@ -787,6 +817,13 @@ void cover_large(const Tri& t, P& pix) {
     // above (a magnification) is a copy of it.
     int prevTy = -1;
     int64_t prevLo = 0, prevHi = -1;
+    // When u does not change down the screen every row samples the same
+    // texel columns: they are worked out once, for rows of the same u.
+    enum { COLS = 4096 };
+    int32_t cols[COLS + 16];
+    uint32_t colsU = 0;
+    int haveCols = 0;
+    const int ncols = t.bx1 - t.ox + 1, useCols = ncols <= COLS;
     for (int yy = t.by0; yy <= t.by1; yy++) {
       int64_t lo, hi;
       row_span(t, yy, lo, hi);
@@ -800,7 +837,23 @@ void cover_large(const Tri& t, P& pix) {
         memcpy(img.px + (size_t)yy * img.pitch + t.ox + lo, img.px + (size_t)(yy - 1) * img.pitch + t.ox + lo,
                (size_t)(hi - lo + 1) * 4);
       } else {
-        pix.span(yy, t.ox + (int)lo, t.ox + (int)hi);
+        const int32_t* c = nullptr;
+        if (useCols) {
+          f8 urow = pix.span_u(yy);
+          uint32_t ubits;
+          memcpy(&ubits, &urow, 4);
+          if (!haveCols || ubits != colsU) {
+            // (the lanes past a span's end read columns too)
+            for (int i = 0; i < ncols + 8; i += 8) {
+              i8 tx = pix.span_columns(urow, t.ox + i);
+              memcpy(cols + i, &tx, sizeof tx);
+            }
+            colsU = ubits;
+            haveCols = 1;
+          }
+          c = cols;
+        }
+        pix.span(yy, t.ox + (int)lo, t.ox + (int)hi, c);
       }
       prevTy = ty;
       prevLo = lo;
