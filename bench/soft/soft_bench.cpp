@@ -7,9 +7,13 @@
 // instead and prints a digest of every pixel they wrote (colour, depth and
 // the magnified frame), and of a stress scene of random triangles under
 // random states: a speed-up must leave both unchanged.
+//   bench_soft --frames N
+// draws the first N frames of the race scene and nothing else (for
+// profilers).
 #include <benchmark/benchmark.h>
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -703,6 +707,15 @@ int main(int argc, char** argv) {
       printf("mixed scene digest %016llx (portable rasterizer %016llx)\n", (unsigned long long)mixed,
              (unsigned long long)mixedPortable);
       return fast == portable && mixed == mixedPortable ? 0 : 1;
+    }
+  }
+  for (int i = 1; i + 1 < argc; i++) {
+    if (strcmp(argv[i], "--frames") == 0) {
+      // a fixed run for profilers: the first n frames of the race scene
+      Scene s;
+      int n = atoi(argv[i + 1]);
+      for (int k = 0; k < n; k++) s.frame(0.5f * (float)(k % 300));
+      return 0;
     }
   }
   benchmark::Initialize(&argc, argv);

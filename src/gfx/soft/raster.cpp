@@ -164,6 +164,7 @@ enum { P_Z, P_W, P_R, P_G, P_B, P_A, P_U, P_V, P_F, P_COUNT };
 
 struct Tri {
   int bx0, by0, bx1, by1;  // covered pixels lie in this box (inclusive)
+  int clamped;             // the box was cut by the scissor rectangle
   int ox, oy;              // origin of the 4 x 2 blocks: (bx0, by0) rounded down to even
   int64_t e0[3];           // edge functions (+ top-left bias) at (ox, oy)
   int64_t ex[3], ey[3];    // per-pixel steps
@@ -719,15 +720,17 @@ void cover_small(const Tri& t, P& pix) {
   // (locals: stores to the target could otherwise alias the box)
   const int bx0 = t.bx0, bx1 = t.bx1, by0 = t.by0, by1 = t.by1, ox = t.ox;
   const i8 vx0 = splati(bx0), vx1 = splati(bx1);
+  // Every centre inside the triangle lies inside its box; only a box cut
+  // by the scissor rectangle or the target needs checking.
+  const int clamped = t.clamped;
   for (int yy = t.oy; yy <= by1; yy += 2) {
     i8 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
     int seen = 0;
-    int edgeRows = yy < by0 || yy + 1 > by1;
     i8 ly = splati(yy) + kLanesYi;
     i8 ymask = (ly >= splati(by0)) & (ly <= splati(by1));
     for (int x = ox; x <= bx1; x += 4) {
       i8 in = (e0 | e1 | e2) >= splati(0);
-      if (edgeRows || x < bx0 || x + 3 > bx1) {
+      if (clamped) {
         i8 lx = splati(x) + kLanesXi;
         in &= (lx >= vx0) & (lx <= vx1) & ymask;
       }
@@ -921,6 +924,7 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   int64_t minY = min3(a->Y, b->Y, c->Y), maxY = max3(a->Y, b->Y, c->Y);
   Tri t;
   int64_t bx0 = (minX + 255) >> 8, bx1 = maxX >> 8, by0 = (minY + 255) >> 8, by1 = maxY >> 8;
+  t.clamped = bx0 < rs.x0 || by0 < rs.y0 || bx1 > rs.x1 - 1 || by1 > rs.y1 - 1;
   if (bx0 < rs.x0) bx0 = rs.x0;
   if (by0 < rs.y0) by0 = rs.y0;
   if (bx1 > rs.x1 - 1) bx1 = rs.x1 - 1;
