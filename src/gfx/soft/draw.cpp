@@ -1128,7 +1128,7 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
   while (p < prims) {
     // Pass 1: reject, cull and note the vertices the survivors need.
     int nt = 0;
-    auto consider = [&](int i0, int i1, int i2) {
+    auto consider = [&](int i0, int i1, int i2) __attribute__((always_inline)) {
       PVert* a = pv + i0;
       PVert* b = pv + i1;
       PVert* c = pv + i2;

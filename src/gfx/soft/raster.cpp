@@ -156,10 +156,6 @@ FORCE_INLINE u8 pack(i8 r, i8 g, i8 b, i8 a) {
 }
 
 // ---- per-triangle setup -----------------------------------------------------------------------
-struct Plane {
-  float v, dx, dy;  // value at the origin pixel (ox, oy), per-pixel steps
-};
-
 enum { P_Z, P_W, P_R, P_G, P_B, P_A, P_U, P_V, P_F, P_COUNT };
 
 struct Tri {
@@ -168,7 +164,8 @@ struct Tri {
   int ox, oy;              // origin of the 4 x 2 blocks: (bx0, by0) rounded down to even
   int64_t e0[3];           // edge functions (+ top-left bias) at (ox, oy)
   int64_t ex[3], ey[3];    // per-pixel steps
-  Plane p[P_COUNT];
+  // attribute planes: value at the origin pixel (ox, oy), per-pixel steps
+  float pv[P_COUNT], pdx[P_COUNT], pdy[P_COUNT];
   // constants of the colour formula: rgb = base x k1 + k0, alpha = base x ka
   float k1r, k1g, k1b, k1a, k0r, k0g, k0b;
   int level;  // mip level when it does not vary
@@ -202,16 +199,16 @@ struct Pix {
 
   Pix(const RasterState& r, const Tri& tr) : rs(r), t(tr) {
     // only what this variant of the pipeline reads
-    dx[P_Z] = splat(t.p[P_Z].dx);
-    if (PERSP) dx[P_W] = splat(t.p[P_W].dx);
+    dx[P_Z] = splat(t.pdx[P_Z]);
+    if (PERSP) dx[P_W] = splat(t.pdx[P_W]);
     if (COLV)
-      for (int i = P_R; i <= P_A; i++) dx[i] = splat(t.p[i].dx);
+      for (int i = P_R; i <= P_A; i++) dx[i] = splat(t.pdx[i]);
     if (TEX) {
-      dx[P_U] = splat(t.p[P_U].dx);
-      dx[P_V] = splat(t.p[P_V].dx);
+      dx[P_U] = splat(t.pdx[P_U]);
+      dx[P_V] = splat(t.pdx[P_V]);
     }
     if (FOGV) {
-      dx[P_F] = splat(t.p[P_F].dx);
+      dx[P_F] = splat(t.pdx[P_F]);
       fogR = splat(rs.fogR);
       fogG = splat(rs.fogG);
       fogB = splat(rs.fogB);
@@ -225,13 +222,13 @@ struct Pix {
     k1b = splat(t.k1b);
     k1a = splat(t.k1a);
     if (MIP) {
-      qdxU = f4{t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dx};
-      qdxV = f4{t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dx};
-      qdxW = f4{t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dx};
+      qdxU = f4{t.pdx[P_U], t.pdx[P_U], t.pdx[P_U], t.pdx[P_U]};
+      qdxV = f4{t.pdx[P_V], t.pdx[P_V], t.pdx[P_V], t.pdx[P_V]};
+      qdxW = f4{t.pdx[P_W], t.pdx[P_W], t.pdx[P_W], t.pdx[P_W]};
       // steps along x in the first two lanes, along y in the last two
-      qdU = f4{t.p[P_U].dx, t.p[P_U].dx, t.p[P_U].dy, t.p[P_U].dy};
-      qdV = f4{t.p[P_V].dx, t.p[P_V].dx, t.p[P_V].dy, t.p[P_V].dy};
-      qdW = f4{t.p[P_W].dx, t.p[P_W].dx, t.p[P_W].dy, t.p[P_W].dy};
+      qdU = f4{t.pdx[P_U], t.pdx[P_U], t.pdy[P_U], t.pdy[P_U]};
+      qdV = f4{t.pdx[P_V], t.pdx[P_V], t.pdy[P_V], t.pdy[P_V]};
+      qdW = f4{t.pdx[P_W], t.pdx[P_W], t.pdy[P_W], t.pdy[P_W]};
       qTexW = f4{t.texW, t.texW, t.texW, t.texW};
       qTexH = f4{t.texH, t.texH, t.texH, t.texH};
     }
@@ -247,10 +244,10 @@ struct Pix {
     copy = TEX && !COLV && !FOGV && t.k1r == 1.0f && t.k1g == 1.0f && t.k1b == 1.0f && t.k1a == 1.0f &&
            t.k0r == 0.0f && t.k0g == 0.0f && t.k0b == 0.0f && !rs.squares && rs.blend == BL_NONE;
     // a texture copied along rows that stay on one texel row (the magnification)
-    fastSpan = copy && !PERSP && !MIP && !rs.zTest && !rs.aTest && t.p[P_V].dx == 0.0f;
+    fastSpan = copy && !PERSP && !MIP && !rs.zTest && !rs.aTest && t.pdx[P_V] == 0.0f;
   }
 
-  FORCE_INLINE void row1(int i, f8 fy) { rowv[i] = splat(t.p[i].v) + splat(t.p[i].dy) * fy; }
+  FORCE_INLINE void row1(int i, f8 fy) { rowv[i] = splat(t.pv[i]) + splat(t.pdy[i]) * fy; }
 
   // Starts the pair of rows yy, yy + 1 (yy even).
   FORCE_INLINE void rows(int yy) {
@@ -271,8 +268,8 @@ struct Pix {
     if (FOGV) row1(P_F, fy);
     if (MIP) {
       float qy = (float)(yy - t.oy);
-      float u = t.p[P_U].v + t.p[P_U].dy * qy, v = t.p[P_V].v + t.p[P_V].dy * qy,
-            w = t.p[P_W].v + t.p[P_W].dy * qy;
+      float u = t.pv[P_U] + t.pdy[P_U] * qy, v = t.pv[P_V] + t.pdy[P_V] * qy,
+            w = t.pv[P_W] + t.pdy[P_W] * qy;
       quadU = f4{u, u, u, u};
       quadV = f4{v, v, v, v};
       quadW = f4{w, w, w, w};
@@ -524,13 +521,13 @@ struct Pix {
   // The texel row that row yy samples on the fast route.
   FORCE_INLINE int span_row(int yy) const {
     const TexLevel& L = lv[t.level];
-    f8 vrow = splat(t.p[P_V].v) + splat(t.p[P_V].dy) * splat((float)(yy - t.oy));
+    f8 vrow = splat(t.pv[P_V]) + splat(t.pdy[P_V]) * splat((float)(yy - t.oy));
     return address(ffloor(vrow * splat(L.fh)), rs.wrapV, L.pow2, L.h, L.ih)[0];
   }
 
   // u along row yy on the fast route.
   FORCE_INLINE f8 span_u(int yy) const {
-    return splat(t.p[P_U].v) + splat(t.p[P_U].dy) * splat((float)(yy - t.oy));
+    return splat(t.pv[P_U]) + splat(t.pdy[P_U]) * splat((float)(yy - t.oy));
   }
 
   // The texel columns of the eight pixels from x on, for u along the row urow.
@@ -835,7 +832,7 @@ void cover_large(const Tri& t, P& pix) {
         continue;
       }
       int ty = pix.span_row(yy);
-      if (ty == prevTy && lo == prevLo && hi == prevHi && t.p[P_U].dy == 0.0f) {
+      if (ty == prevTy && lo == prevLo && hi == prevHi && t.pdy[P_U] == 0.0f) {
         const Image& img = pix.rs.colour;
         memcpy(img.px + (size_t)yy * img.pitch + t.ox + lo, img.px + (size_t)(yy - 1) * img.pitch + t.ox + lo,
                (size_t)(hi - lo + 1) * 4);
@@ -903,8 +900,25 @@ const FillFn g_fill[2][2][2][4] = {
     {{FILL_ROW(1, 0, 0), FILL_ROW(1, 0, 0)}, {FILL_ROW(1, 1, 0), FILL_ROW(1, 1, 1)}},
 };
 
-inline int64_t min3(int64_t a, int64_t b, int64_t c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
-inline int64_t max3(int64_t a, int64_t b, int64_t c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
+FORCE_INLINE int32_t min3(int32_t a, int32_t b, int32_t c) {
+  int32_t m = a < b ? a : b;
+  return m < c ? m : c;
+}
+FORCE_INLINE int32_t max3(int32_t a, int32_t b, int32_t c) {
+  int32_t m = a > b ? a : b;
+  return m > c ? m : c;
+}
+
+// Edge from p to q at the pixel (px, py) in 1/256 pixel; inside is positive.
+// Centres exactly on an edge count only for top and left edges.
+FORCE_INLINE void edge(Tri& t, int k, const PVert* p, const PVert* q, int64_t px, int64_t py) {
+  int64_t A = (int64_t)p->Y - q->Y;  // dE/dx
+  int64_t B = (int64_t)q->X - p->X;  // dE/dy
+  int64_t notTopLeft = !((A > 0) | ((A == 0) & (B > 0)));
+  t.e0[k] = A * (px - p->X) + B * (py - p->Y) - notTopLeft;
+  t.ex[k] = A * 256;
+  t.ey[k] = B * 256;
+}
 
 }  // namespace
 
@@ -912,47 +926,40 @@ inline int64_t max3(int64_t a, int64_t b, int64_t c) { return a > b ? (a > c ? a
 void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const PVert* c) {
   int64_t area = (int64_t)(b->X - a->X) * (c->Y - a->Y) - (int64_t)(c->X - a->X) * (b->Y - a->Y);
   if (area == 0) return;
-  if (area < 0) {
+  {
+    // clockwise on screen (both windings are common: no branch)
     const PVert* s = b;
-    b = c;
-    c = s;
-    area = -area;
+    b = area < 0 ? c : b;
+    c = area < 0 ? s : c;
+    area = area < 0 ? -area : area;
   }
-  const PVert* v[3] = {a, b, c};
   // bounding box of covered pixel centres, inside the scissor rectangle
-  int64_t minX = min3(a->X, b->X, c->X), maxX = max3(a->X, b->X, c->X);
-  int64_t minY = min3(a->Y, b->Y, c->Y), maxY = max3(a->Y, b->Y, c->Y);
+  // (positions lie inside the guard band: no overflow)
+  int32_t minX = min3(a->X, b->X, c->X), maxX = max3(a->X, b->X, c->X);
+  int32_t minY = min3(a->Y, b->Y, c->Y), maxY = max3(a->Y, b->Y, c->Y);
   Tri t;
-  int64_t bx0 = (minX + 255) >> 8, bx1 = maxX >> 8, by0 = (minY + 255) >> 8, by1 = maxY >> 8;
-  t.clamped = bx0 < rs.x0 || by0 < rs.y0 || bx1 > rs.x1 - 1 || by1 > rs.y1 - 1;
-  if (bx0 < rs.x0) bx0 = rs.x0;
-  if (by0 < rs.y0) by0 = rs.y0;
-  if (bx1 > rs.x1 - 1) bx1 = rs.x1 - 1;
-  if (by1 > rs.y1 - 1) by1 = rs.y1 - 1;
-  if (bx0 > bx1 || by0 > by1) return;
-  t.bx0 = (int)bx0;
-  t.by0 = (int)by0;
-  t.bx1 = (int)bx1;
-  t.by1 = (int)by1;
-  t.ox = t.bx0 & ~1;
-  t.oy = t.by0 & ~1;
-  // Edge k runs from v[k] to v[k+1]; inside is positive. Centres exactly on
-  // an edge count only for top and left edges.
+  int32_t bx0 = (minX + 255) >> 8, bx1 = maxX >> 8, by0 = (minY + 255) >> 8, by1 = maxY >> 8;
+  t.clamped = (bx0 < rs.x0) | (by0 < rs.y0) | (bx1 > rs.x1 - 1) | (by1 > rs.y1 - 1);
+  bx0 = bx0 < rs.x0 ? rs.x0 : bx0;
+  by0 = by0 < rs.y0 ? rs.y0 : by0;
+  bx1 = bx1 > rs.x1 - 1 ? rs.x1 - 1 : bx1;
+  by1 = by1 > rs.y1 - 1 ? rs.y1 - 1 : by1;
+  if ((bx0 > bx1) | (by0 > by1)) return;
+  t.bx0 = bx0;
+  t.by0 = by0;
+  t.bx1 = bx1;
+  t.by1 = by1;
+  t.ox = bx0 & ~1;
+  t.oy = by0 & ~1;
+  // Edge k runs from vertex k to vertex k + 1.
   int64_t px = (int64_t)t.ox * 256, py = (int64_t)t.oy * 256;
-  for (int k = 0; k < 3; k++) {
-    const PVert* p = v[k];
-    const PVert* q = v[(k + 1) % 3];
-    int64_t A = (int64_t)p->Y - q->Y;  // dE/dx
-    int64_t B = (int64_t)q->X - p->X;  // dE/dy
-    int topLeft = A > 0 || (A == 0 && B > 0);
-    t.e0[k] = A * (px - p->X) + B * (py - p->Y) - (topLeft ? 0 : 1);
-    t.ex[k] = A * 256;
-    t.ey[k] = B * 256;
-  }
-  int small = (maxX - minX) <= 64 * 256 && (maxY - minY) <= 64 * 256;
+  edge(t, 0, a, b, px, py);
+  edge(t, 1, b, c, px, py);
+  edge(t, 2, c, a, px, py);
+  int small = (maxX - minX <= 64 * 256) & (maxY - minY <= 64 * 256);
   if (small && (t.bx1 - t.ox) < 16 && (t.by1 - t.oy) < 8 && !covers_any_small(t)) return;
 
-  int persp = !(a->rhw == b->rhw && a->rhw == c->rhw);
+  int persp = (a->rhw != b->rhw) | (a->rhw != c->rhw);
   double wa = persp ? a->rhw : 1.0, wb = persp ? b->rhw : 1.0, wc = persp ? c->rhw : 1.0;
 
   // Colour: constant when the triangle does not vary it (or the combiner
@@ -969,7 +976,7 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   }
   if (!rs.useDiffRGB) ra = ga = ba = rb = gb = bb = rc = gc = bc = 1.0f;
   if (!rs.useDiffA) aa = ab = ac = 1.0f;
-  int colv = !(ra == rb && ra == rc && ga == gb && ga == gc && ba == bb && ba == bc && aa == ab && aa == ac);
+  int colv = (ra != rb) | (ra != rc) | (ga != gb) | (ga != gc) | (ba != bb) | (ba != bc) | (aa != ab) | (aa != ac);
 
   // Attribute planes, in doubles from the snapped positions, eight at a
   // time: depth, 1/w, colour, texture coordinates (all but depth divided by w).
@@ -987,20 +994,19 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
     d4 gx = (d1 * dyc - d2 * dyb) * inv;
     d4 gy = (d2 * dxb - d1 * dxc) * inv;
     d4 v0 = qa[h] + gx * ox + gy * oy;
-    for (int k = 0; k < 4; k++) {
-      Plane& pl = t.p[h * 4 + k];
-      pl.v = (float)v0[k];
-      pl.dx = (float)gx[k];
-      pl.dy = (float)gy[k];
-    }
+    f4 v0f = __builtin_convertvector(v0, f4), gxf = __builtin_convertvector(gx, f4),
+       gyf = __builtin_convertvector(gy, f4);
+    memcpy(t.pv + h * 4, &v0f, sizeof v0f);
+    memcpy(t.pdx + h * 4, &gxf, sizeof gxf);
+    memcpy(t.pdy + h * 4, &gyf, sizeof gyf);
   }
-  auto plane = [&](Plane& pl, double qa1, double qb1, double qc1) {
+  auto plane = [&](int i, double qa1, double qb1, double qc1) {
     double d1 = qb1 - qa1, d2 = qc1 - qa1;
     double gx = (d1 * dyc - d2 * dyb) * inv;
     double gy = (d2 * dxb - d1 * dxc) * inv;
-    pl.v = (float)(qa1 + gx * ox + gy * oy);
-    pl.dx = (float)gx;
-    pl.dy = (float)gy;
+    t.pv[i] = (float)(qa1 + gx * ox + gy * oy);
+    t.pdx[i] = (float)gx;
+    t.pdy[i] = (float)gy;
   };
 
   // Fog: constant when all three factors agree after clamping.
@@ -1014,7 +1020,7 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
       fogc = fa;
     else
       fogv = 1;
-    if (fogv) plane(t.p[P_F], a->f * wa, b->f * wb, c->f * wc);
+    if (fogv) plane(P_F, a->f * wa, b->f * wb, c->f * wc);
   }
 
   int tex = rs.tex != nullptr;
@@ -1052,8 +1058,8 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
         mip = 1;
       } else {
         // affine: one footprint for the whole triangle
-        double ax = t.p[P_U].dx * (double)t.texW, ay = t.p[P_U].dy * (double)t.texW;
-        double bx = t.p[P_V].dx * (double)t.texH, by = t.p[P_V].dy * (double)t.texH;
+        double ax = t.pdx[P_U] * (double)t.texW, ay = t.pdy[P_U] * (double)t.texW;
+        double bx = t.pdx[P_V] * (double)t.texH, by = t.pdy[P_V] * (double)t.texH;
         double rx = ax * ax + bx * bx, ry = ay * ay + by * by;
         float rho2 = (float)(rx > ry ? rx : ry);
         uint32_t bits;
