@@ -188,14 +188,6 @@ struct Pix {
   f4 qdxU, qdxV, qdxW, qdU, qdV, qdW, qTexW, qTexH;  // for the footprint of a quad
   const TexLevel* lv;
   int nlev, base, copy, fastSpan;
-#if defined(__AVX2__)
-  // Mip levels applied lane by lane (textures whose levels are all powers
-  // of two, at most eight of them sampled): per-level sizes, masks, shifts
-  // and offsets from level 0, indexed by level - base.
-  int laneLevels;
-  f8 lvFw, lvFh;
-  i8 lvWm, lvHm, lvShift, lvOff;
-#endif
   uint32_t texOr, outOr;
   float zscale;
   // per pair of rows
@@ -248,20 +240,6 @@ struct Pix {
     if (!rs.useTexA) texOr |= 0xFF000000u;
     outOr = rs.colourAlphaOr ? 0xFF000000u : 0;
     zscale = (float)rs.depthMax;
-#if defined(__AVX2__)
-    laneLevels = MIP && rs.tex->pow2 && nlev - base <= 8;
-    if (laneLevels) {
-      for (int j = 0; j < 8; j++) {
-        const TexLevel& L = lv[base + j < nlev ? base + j : nlev - 1];
-        lvFw[j] = L.fw;
-        lvFh[j] = L.fh;
-        lvWm[j] = L.w - 1;
-        lvHm[j] = L.h - 1;
-        lvShift[j] = L.wshift;
-        lvOff[j] = (int32_t)(L.px - lv[0].px);
-      }
-    }
-#endif
     // texel straight through: nothing to multiply, add or blend
     copy = TEX && !COLV && !FOGV && t.k1r == 1.0f && t.k1g == 1.0f && t.k1b == 1.0f && t.k1a == 1.0f &&
            t.k0r == 0.0f && t.k0g == 0.0f && t.k0b == 0.0f && !rs.squares && rs.blend == BL_NONE;
@@ -355,12 +333,6 @@ struct Pix {
   // a comparison of mantissas: no division.
   // Lanes: (x of quad A, x of quad B, y of quad A, y of quad B).
   FORCE_INLINE void mip_levels(int bx, int& levA, int& levB) const {
-    i4 lev = mip_level_lanes(bx);
-    levA = lev[0];
-    levB = lev[1];
-  }
-
-  FORCE_INLINE i4 mip_level_lanes(int bx) const {
     float q0 = (float)(bx - t.ox);
     f4 qx = f4{q0, q0 + 2.0f, q0, q0 + 2.0f};
     f4 WA = quadW + qdxW * qx, UA = quadU + qdxU * qx, VA = quadV + qdxV * qx;
@@ -375,28 +347,10 @@ struct Pix {
     i4 e = ex > ey ? ex : ey;
     i4 lev = (e + i4{1, 1, 1, 1}) >> 1;
     const i4 lo4 = {base, base, base, base}, hi4 = {nlev - 1, nlev - 1, nlev - 1, nlev - 1};
-    return lev < lo4 ? lo4 : (lev > hi4 ? hi4 : lev);
+    lev = lev < lo4 ? lo4 : (lev > hi4 ? hi4 : lev);
+    levA = lev[0];
+    levB = lev[1];
   }
-
-#if defined(__AVX2__)
-  // Eight texels with the levels of mip_level_lanes() (quad A in the first
-  // lane, quad B in the second): the arithmetic of fetch_level() lane by
-  // lane, one gather whatever the levels.
-  FORCE_INLINE u8 fetch_lanes(f8 u, f8 v, i4 lev) const {
-    i4 rel = lev - i4{base, base, base, base};
-    __m256i sel = (__m256i)__builtin_shufflevector(rel, rel, 0, 0, 1, 1, 0, 0, 1, 1);
-    f8 fw = (f8)_mm256_permutevar8x32_ps((__m256)lvFw, sel);
-    f8 fh = (f8)_mm256_permutevar8x32_ps((__m256)lvFh, sel);
-    i8 wm = (i8)_mm256_permutevar8x32_epi32((__m256i)lvWm, sel);
-    i8 hm = (i8)_mm256_permutevar8x32_epi32((__m256i)lvHm, sel);
-    i8 sh = (i8)_mm256_permutevar8x32_epi32((__m256i)lvShift, sel);
-    i8 off = (i8)_mm256_permutevar8x32_epi32((__m256i)lvOff, sel);
-    i8 x = ffloor(u * fw), y = ffloor(v * fh);
-    x = rs.wrapU ? x & wm : imin(imax(x, splati(0)), wm);
-    y = rs.wrapV ? y & hm : imin(imax(y, splati(0)), hm);
-    return gather(lv[0].px, (y << sh) + x + off) | splatu(texOr);
-  }
-#endif
 
   FORCE_INLINE i8 alpha_pass(f8 a) const {
     // The test sees the alpha before rounding. Products of bytes differ from
@@ -451,16 +405,9 @@ struct Pix {
         u *= w;
         v *= w;
       }
-#if defined(__AVX2__)
-      if (MIP && laneLevels) {
-        tx = fetch_lanes(u, v, mip_level_lanes(x));
-      } else
-#endif
-      {
-        int levA = t.level, levB = t.level;
-        if (MIP) mip_levels(x, levA, levB);
-        tx = fetch(u, v, levA, levB);
-      }
+      int levA = t.level, levB = t.level;
+      if (MIP) mip_levels(x, levA, levB);
+      tx = fetch(u, v, levA, levB);
       if (copy) {
         if (rs.aTest) {
           m &= alpha_pass(tofloat((i8)(tx >> 24)));
@@ -555,10 +502,8 @@ struct Pix {
   }
 
   // Stores the covered lanes' colour and, with depth writes, depth (zb: the
-  // depth buffer as read for the test). Both halves are read before either
-  // is written.
-  // (Whole blocks are written back, uncovered lanes unchanged: no branch
-  // on the coverage.)
+  // depth buffer as read for the test). Whole blocks are written back,
+  // uncovered lanes unchanged: no branch on the coverage.
   FORCE_INLINE void put(int x, i8 m, u8 px, i8 zi, i8 zb) {
     u8 um = (u8)m;
     u8 out = (px & um) | (load8(crow0, crow1, x) & ~um);
