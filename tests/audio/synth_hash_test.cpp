@@ -23,21 +23,11 @@ struct Case {
 };
 
 const Case kExpected[] = {
-    {"song 0", 0xdd67e1afcc69c7fcull},
-    {"song 1", 0xc22a42a71cbe409bull},
-    {"song 2", 0xe45dedb6eacd5b8dull},
-    {"song 3", 0x84532910a5c72018ull},
-    {"song 4", 0x7cb0a5695fe3612full},
-    {"sfx 0", 0xafce73103df4edc5ull},
-    {"sfx 1", 0x033ac432d8c5b2f1ull},
-    {"sfx 2", 0xb04f2127ed56aafdull},
-    {"sfx 3", 0x7912dda6dda80d21ull},
-    {"sfx 4", 0xaf143fb98dec38f9ull},
-    {"sfx 5", 0xe17da059334165c5ull},
-    {"sfx 6", 0xc91822d4d9c78459ull},
-    {"sfx 7", 0xb6f19e5b6e9cd80dull},
-    {"sfx 8", 0xadeb5c3e407c0181ull},
-    {"sfx 9", 0xf05d52012829ac81ull},
+    {"song 0", 0xdd67e1afcc69c7fcull}, {"song 1", 0xc22a42a71cbe409bull}, {"song 2", 0xe45dedb6eacd5b8dull},
+    {"song 3", 0x84532910a5c72018ull}, {"song 4", 0x7cb0a5695fe3612full}, {"sfx 0", 0xafce73103df4edc5ull},
+    {"sfx 1", 0x033ac432d8c5b2f1ull},  {"sfx 2", 0xb04f2127ed56aafdull},  {"sfx 3", 0x7912dda6dda80d21ull},
+    {"sfx 4", 0xaf143fb98dec38f9ull},  {"sfx 5", 0xe17da059334165c5ull},  {"sfx 6", 0xc91822d4d9c78459ull},
+    {"sfx 7", 0xb6f19e5b6e9cd80dull},  {"sfx 8", 0xadeb5c3e407c0181ull},  {"sfx 9", 0xf05d52012829ac81ull},
     {"race", 0x29ad4a3e796fb7f9ull},
 };
 

@@ -24,8 +24,7 @@ inline SynthPtr new_synth(int rate = 22050) {
 
 // A section with every part switched off; tests fill in what they need.
 inline SynSection section(const char* chords, const char* melody = nullptr, uint8_t mel_instr = 1) {
-  SynSection x = {chords, melody, nullptr, -1, -1, -1, -1, mel_instr, 0, 0, 0, 0};
-  return x;
+  return {chords, melody, nullptr, -1, -1, -1, -1, mel_instr, 0, 0, 0, 0};
 }
 
 // A song over the given sections, played in the given order.
@@ -33,14 +32,15 @@ struct TestSong {
   std::vector<SynSection> sections;
   std::vector<uint8_t> order;
   SynSong song() const {
-    SynSong s = {"test", 120, 0, 1, 0.75f, 0.3f, 0.3f, 1, sections.data(), order.data(), (int32_t)order.size()};
-    return s;
+    return {"test", 120, 0, 1, 0.75f, 0.3f, 0.3f, 1, sections.data(), order.data(), (int32_t)order.size()};
   }
 };
 
-inline uint32_t note_field(uint32_t w) { return w & 255; }
-inline uint32_t instr_field(uint32_t w) { return (w >> 8) & 255; }
-inline uint32_t vel_field(uint32_t w) { return (w >> 16) & 255; }
+// Compiles a test song; false leaves the reason in s->error.
+inline bool compile(Synth* s, const TestSong& t) {
+  SynSong song = t.song();
+  return syn_compile(s, &song) == 1;
+}
 
 inline std::vector<int16_t> render(Synth* s, int frames) {
   std::vector<int16_t> out((size_t)frames * 2);
@@ -48,43 +48,31 @@ inline std::vector<int16_t> render(Synth* s, int frames) {
   return out;
 }
 
-// Power of one frequency in one channel (Goertzel).
-inline double goertzel(const std::vector<int16_t>& st, int channel, size_t from, size_t n, double freq, int rate) {
-  double w = 2 * M_PI * freq / rate, c = 2 * cos(w), s1 = 0, s2 = 0;
-  for (size_t i = 0; i < n; i++) {
-    double s0 = st[2 * (from + i) + channel] + c * s1 - s2;
-    s2 = s1;
-    s1 = s0;
-  }
-  return s1 * s1 + s2 * s2 - c * s1 * s2;
-}
-
-// The strongest frequency within +-15 % of a guess, in steps of 0.02 %.
+// The strongest frequency of the left channel over frames from .. from + n,
+// within +-15 % of a guess, in steps of 0.02 % (the Goertzel power of each).
 inline double peak_frequency(const std::vector<int16_t>& st, size_t from, size_t n, double guess, int rate) {
   double best = 0, best_f = 0;
   for (double f = guess * 0.85; f <= guess * 1.15; f += guess * 0.0002) {
-    double p = goertzel(st, 0, from, n, f, rate);
-    if (p > best) {
-      best = p;
-      best_f = f;
+    double c = 2 * cos(2 * M_PI * f / rate), s1 = 0, s2 = 0;
+    for (size_t i = 0; i < n; i++) {
+      double s0 = st[2 * (from + i)] + c * s1 - s2;
+      s2 = s1, s1 = s0;
     }
+    double p = s1 * s1 + s2 * s2 - c * s1 * s2;
+    if (p > best) best = p, best_f = f;
   }
   return best_f;
 }
 
-inline double rms(const std::vector<int16_t>& st, size_t from_frame, size_t to_frame) {
+inline double rms(const std::vector<int16_t>& st) {
   double sum = 0;
-  for (size_t i = 2 * from_frame; i < 2 * to_frame; i++) sum += (double)st[i] * st[i];
-  return to_frame > from_frame ? sqrt(sum / (2.0 * (to_frame - from_frame))) : 0;
+  for (int16_t v : st) sum += (double)v * v;
+  return st.empty() ? 0 : sqrt(sum / (double)st.size());
 }
 
 inline uint64_t fnv1a(const std::vector<int16_t>& st) {
   uint64_t h = 14695981039346656037ull;
-  for (int16_t v : st) {
-    for (int k = 0; k < 2; k++) {
-      h ^= (uint8_t)((uint16_t)v >> (8 * k));
-      h *= 1099511628211ull;
-    }
-  }
+  for (int16_t v : st)
+    for (int k = 0; k < 2; k++) h = (h ^ (uint8_t)((uint16_t)v >> (8 * k))) * 1099511628211ull;
   return h;
 }
