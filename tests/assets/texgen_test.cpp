@@ -38,27 +38,27 @@ TEST(TexGen, SizesAndPixelsOfEveryFormula) {
     int x, y;
     uint32_t c;
   } px[] = {
-      {"white", 7, 7, 0xFFFFFFFF},           {"checker", 3, 3, 0xFFF5F5F5},          {"checker", 4, 0, 0xFF141414},
-      {"checker", 15, 8, 0xFF141414},        {"kerb", 15, 7, 0xFFF0F0F0},            {"kerb", 0, 8, 0xFFDC2424},
-      {"grass", 0, 0, 0xFF518E36},           {"grass", 2, 0, 0xFF36642C},            {"grass", 3, 0, 0xFF609E42},
-      {"sand", 0, 0, 0xFFDEAE68},            {"sand", 2, 0, 0xFFE8BE7E},             {"sand", 3, 0, 0xFFBA8452},
-      {"asphalt", 1, 5, 0xFFE8E8E0},         {"asphalt", 62, 9, 0xFFE8E8E0},         {"asphalt", 31, 3, 0xFFECC83C},
-      {"asphalt", 32, 40, 0xFFECC83C},       {"asphalt", 31, 20, 0xFF6C6C70},        {"asphalt", 10, 10, 0xFF656569},
-      {"asphalt_night", 10, 10, 0xFF4F4F53}, {"asphalt_night", 0, 7, 0xFFE8E8E0},    {"dirt", 0, 0, 0xFFB37A48},
-      {"dirt", 9, 0, 0xFF945C31},            {"dirt", 3, 0, 0xFFC49664},             {"barrier", 8, 0, 0xFFD22828},
-      {"barrier", 12, 10, 0xFFF0F0F0},       {"barrier", 0, 16, 0xFFD22828},         {"barrier", 3, 53, 0xFF3C3C3C},
-      {"concrete", 32, 40, 0xFF6E6E74},      {"concrete", 0, 2, 0xFFECD23C},         {"concrete", 33, 33, 0xFFA4A4A8},
-      {"rockwall", 0, 0, 0xFF9E5036},        {"rockwall", 24, 3, 0xFF8C3E24},        {"city_ground", 5, 32, 0xFF2C2C32},
-      {"city_ground", 7, 9, 0xFF3C3E44},     {"noise", 13, 27, 0xFFD8D8D8},          {"road_country", 13, 27, 0xFFB9B9B9},
-      {"windows", 0, 0, 0xFF4A4C58},         {"windows", 5, 10, 0xFFFCDC78},         {"windows", 26, 2, 0xFF283246},
-      {"glow", 15, 15, 0xFEFFFFFF},          {"glow", 16, 24, 0x83FFFFFF},           {"glow", 0, 0, 0x00FFFFFF},
-      {"blob", 16, 16, 0xBE000000},          {"shadow", 16, 28, 0xA2000000},         {"blob", 31, 31, 0},
-      {"smoke", 16, 16, 0xA0DDDDDD},         {"smoke", 16, 28, 0x40DDDDDD},          {"smoke", 16, 24, 0x60DDDDDD},
-      {"bg_day", 2, 0, 0},                   {"bg_day", 2, 32, 0xFF6E84A0},          {"bg_day", 2, 46, 0xFF366C30},
-      {"bg_day", 130, 13, 0xFFEBF0F5},       {"bg_day", 49, 22, 0xFF6F85A1},         {"bg_day", 90, 23, 0xFF6F85A1},
-      {"bg_desert", 135, 44, 0xFFC37745},    {"bg_desert", 44, 35, 0xFFD6784E},      {"bg_desert", 206, 48, 0xFF964634},
-      {"bg_desert", 43, 0, 0},               {"bg_night", 0, 28, 0xFF222442},        {"bg_night", 1, 49, 0xFF16182C},
-      {"bg_night", 1, 53, 0xFFFAD66E},       {"bg_night", 0, 0, 0},
+      {"white", 7, 7, 0xFFFFFFFF}, {"checker", 3, 3, 0xFFF5F5F5}, {"checker", 4, 0, 0xFF141414},
+      {"checker", 15, 8, 0xFF141414}, {"kerb", 15, 7, 0xFFF0F0F0}, {"kerb", 0, 8, 0xFFDC2424},
+      {"grass", 0, 0, 0xFF518E36}, {"grass", 2, 0, 0xFF36642C}, {"grass", 3, 0, 0xFF609E42},
+      {"sand", 0, 0, 0xFFDEAE68}, {"sand", 2, 0, 0xFFE8BE7E}, {"sand", 3, 0, 0xFFBA8452},
+      {"asphalt", 1, 5, 0xFFE8E8E0}, {"asphalt", 62, 9, 0xFFE8E8E0}, {"asphalt", 31, 3, 0xFFECC83C},
+      {"asphalt", 32, 40, 0xFFECC83C}, {"asphalt", 31, 20, 0xFF6C6C70}, {"asphalt", 10, 10, 0xFF656569},
+      {"asphalt_night", 10, 10, 0xFF4F4F53}, {"asphalt_night", 0, 7, 0xFFE8E8E0}, {"dirt", 0, 0, 0xFFB37A48},
+      {"dirt", 9, 0, 0xFF945C31}, {"dirt", 3, 0, 0xFFC49664}, {"barrier", 8, 0, 0xFFD22828},
+      {"barrier", 12, 10, 0xFFF0F0F0}, {"barrier", 0, 16, 0xFFD22828}, {"barrier", 3, 53, 0xFF3C3C3C},
+      {"concrete", 32, 40, 0xFF6E6E74}, {"concrete", 0, 2, 0xFFECD23C}, {"concrete", 33, 33, 0xFFA4A4A8},
+      {"rockwall", 0, 0, 0xFF9E5036}, {"rockwall", 24, 3, 0xFF8C3E24}, {"city_ground", 5, 32, 0xFF2C2C32},
+      {"city_ground", 7, 9, 0xFF3C3E44}, {"noise", 13, 27, 0xFFD8D8D8}, {"road_country", 13, 27, 0xFFB9B9B9},
+      {"windows", 0, 0, 0xFF4A4C58}, {"windows", 5, 10, 0xFFFCDC78}, {"windows", 26, 2, 0xFF283246},
+      {"glow", 15, 15, 0xFEFFFFFF}, {"glow", 16, 24, 0x83FFFFFF}, {"glow", 0, 0, 0x00FFFFFF},
+      {"blob", 16, 16, 0xBE000000}, {"shadow", 16, 28, 0xA2000000}, {"blob", 31, 31, 0},
+      {"smoke", 16, 16, 0xA0DDDDDD}, {"smoke", 16, 28, 0x40DDDDDD}, {"smoke", 16, 24, 0x60DDDDDD},
+      {"bg_day", 2, 0, 0}, {"bg_day", 2, 32, 0xFF6E84A0}, {"bg_day", 2, 46, 0xFF366C30},
+      {"bg_day", 130, 13, 0xFFEBF0F5}, {"bg_day", 49, 22, 0xFF6F85A1}, {"bg_day", 90, 23, 0xFF6F85A1},
+      {"bg_desert", 135, 44, 0xFFC37745}, {"bg_desert", 44, 35, 0xFFD6784E}, {"bg_desert", 206, 48, 0xFF964634},
+      {"bg_desert", 43, 0, 0}, {"bg_night", 0, 28, 0xFF222442}, {"bg_night", 1, 49, 0xFF16182C},
+      {"bg_night", 1, 53, 0xFFFAD66E}, {"bg_night", 0, 0, 0},
   };
   for (auto& p : px) EXPECT_EQ(gen(p.name).at(p.x, p.y), p.c) << p.name << " " << p.x << "," << p.y;
 
@@ -86,14 +86,11 @@ TEST(TexGen, FontAtlasHoldsExactlyTheTableGlyphs) {
     std::string c = cell(ch);
     bool inTable = table.find((char)ch) != std::string::npos;
     EXPECT_EQ(c.find('#') != std::string::npos, inTable) << ch;
-    for (int i = 0; i < 64; i++)
-      if (c[i] == '#') {
-        EXPECT_TRUE(i % 8 < 5 && i / 8 < 7) << (char)ch;  // 5 x 7 at the top left
-      }
     if (inTable) distinct.insert(c);
   }
   EXPECT_EQ(distinct.size(), table.size());
-  for (uint32_t c : font.px) ASSERT_TRUE(c == 0 || c == 0xFFFFFFFF);
+  for (int i = 0; i < 128 * 64; i++)  // white or nothing, only in the 5 x 7 top left of a cell
+    ASSERT_TRUE(font.px[i] == 0 || (font.px[i] == 0xFFFFFFFF && i % 8 < 5 && i / 128 % 8 < 7)) << i;
 }
 
 TEST(TexGen, NamesShadesAndMips) {
@@ -110,15 +107,14 @@ TEST(TexGen, NamesShadesAndMips) {
   EXPECT_EQ(shade(0x80F00510, 20), 0xFFFF1924u);  // clamped high, alpha forced
   EXPECT_EQ(shade(0xFFF00510, -20), 0xFFDC0000u);
 
-  EXPECT_EQ(tex_mip_levels("grass", 64, 64), 6);
-  EXPECT_EQ(tex_mip_levels("kerb", 16, 16), 5);
-  EXPECT_EQ(tex_mip_levels("x", 2048, 2048), 6);
-  EXPECT_EQ(tex_mip_levels("x", 5, 3), 2);
-  EXPECT_EQ(tex_mip_levels("x", 4096, 1), 1);
-  for (const char* one : {"font", "WHITE", "bg_day", "BG_night", "title.bmp", "Title.BMP"})
-    EXPECT_EQ(tex_mip_levels(one, 256, 64), 1) << one;
-  for (const char* more : {"title", "xbg_day", "fonts"}) EXPECT_EQ(tex_mip_levels(more, 256, 64), 6) << more;
-
+  const struct {
+    const char* name;
+    int w, h, levels;
+  } mips[] = {{"grass", 64, 64, 6},   {"kerb", 16, 16, 5},    {"x", 2048, 2048, 6},    {"x", 5, 3, 2},
+              {"x", 4096, 1, 1},      {"font", 256, 64, 1},   {"WHITE", 256, 64, 1},   {"bg_day", 256, 64, 1},
+              {"BG_night", 256, 64, 1}, {"title.bmp", 256, 64, 1}, {"Title.BMP", 256, 64, 1}, {"title", 256, 64, 6},
+              {"xbg_day", 256, 64, 6}, {"fonts", 256, 64, 6},  {"bgx", 256, 64, 6}};
+  for (auto& m : mips) EXPECT_EQ(tex_mip_levels(m.name, m.w, m.h), m.levels) << m.name << " " << m.w;
   const uint32_t src[4] = {0x00000001, 0x01000101, 0x020002FF, 0xFF03FFFF};
   uint32_t dst[2];
   tex_mip_down(src, 2, 2, dst);

@@ -13,18 +13,14 @@ TEST_F(Textures, MissingFilesGiveGeneratedTexturesSilently) {
   EXPECT_STREQ(grass->name, "grass");
   EXPECT_EQ(grass->generated * 1000 + grass->w, 1064);
   EXPECT_EQ(grass->tex, nullptr);  // no device
-  EXPECT_EQ(tex_get("GRASS"), grass);
-  EXPECT_EQ(tex_procedural("Grass.bmp"), grass);
+  EXPECT_TRUE(tex_get("GRASS") == grass && tex_procedural("Grass.bmp") == grass);
   Texture* white = tex_get(nullptr);
   EXPECT_STREQ(white->name, "white");
   EXPECT_EQ(tex_get(""), white);
-  EXPECT_EQ(g_textures, white);  // newest first, each made once
-  EXPECT_EQ(white->next, grass);
-  EXPECT_EQ(grass->next, nullptr);
   assets_init();
   EXPECT_STREQ(g_textures->name, "font");
   EXPECT_EQ(g_textures->w * 1000 + g_textures->h, 128064);
-  EXPECT_EQ(g_textures->next, white);
+  EXPECT_TRUE(g_textures->next == white && white->next == grass && !grass->next) << "newest first, each made once";
   EXPECT_EQ(log(), "");
 }
 
@@ -44,11 +40,9 @@ TEST_F(Textures, FilesReplaceGeneratedTextures) {
 }
 
 TEST_F(Textures, UnusableFilesAreLoggedOnceAndGenerated) {
-  std::string cut = bmp_data("rgb24_5x3.bmp");
-  cut.pop_back();
   put("textures/sand.bmp", bmp_data("pal8_4x32.bmp"));
   put("ui/title.bmp", bmp_data("rgb24_4096x1.bmp"));
-  put("textures/kerb.bmp", cut);
+  put("textures/kerb.bmp", bmp_data("rgb24_5x3.bmp").substr(0, 101));  // cut one byte short
   put("textures/noise.bmp", "");
   static const char kSand[] = "sand.bmp";
   Texture* sand = tex_get(kSand);
@@ -56,14 +50,11 @@ TEST_F(Textures, UnusableFilesAreLoggedOnceAndGenerated) {
   EXPECT_EQ(tex_get("title.bmp")->generated, 1);
   EXPECT_EQ(tex_get("kerb.bmp")->w, 16);
   EXPECT_EQ(tex_get("noise.bmp")->generated, 1);
-  const std::string lines =
-      "texture sand.bmp: unsupported BMP\r\ntexture title.bmp: unsupported BMP\r\n"
-      "texture kerb.bmp: unsupported BMP\r\ntexture noise.bmp: unsupported BMP\r\n";
   // Asked for again every frame, or from another buffer: not read or logged again.
   for (int i = 0; i < 100; i++) EXPECT_EQ(tex_get(kSand), sand);
-  std::string again = kSand;
-  EXPECT_EQ(tex_get(again.c_str()), sand);
-  EXPECT_EQ(log(), lines);
+  EXPECT_EQ(tex_get(std::string(kSand).c_str()), sand);
+  EXPECT_EQ(log(), "texture sand.bmp: unsupported BMP\r\ntexture title.bmp: unsupported BMP\r\n"
+                   "texture kerb.bmp: unsupported BMP\r\ntexture noise.bmp: unsupported BMP\r\n");
 }
 
 TEST_F(Textures, CachesConfirmTheName) {
