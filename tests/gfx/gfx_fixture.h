@@ -1,46 +1,92 @@
 // Shared set-up for the graphics tests: a temporary folder holding the log,
 // the software device registered as "d3d9.dll", default options, and helpers
-// to bring the device up and read pictures back.
+// to bring the device up and read pictures back. After every test the device
+// is shut down and checked: no object left behind, and every call the layer
+// made on the device counted in g_d3dCalls.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "assets/assets_internal.h"
 #include "gfx/gfx_internal.h"
 #include "gfx/soft/soft.h"
 #include "main/main.h"
 #include "test_util.h"
 
+// Device calls and draw calls made by f.
+template <typename F>
+int calls(F f) {
+  int before = g_d3dCalls;
+  return f(), g_d3dCalls - before;
+}
+template <typename F>
+int draws(F f) {
+  int before = g_softHooks.draws;
+  return f(), g_softHooks.draws - before;
+}
+
 class GfxTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  // gfx_init on a headless window, then the assets' "white" and "font";
-  // stop() shuts the device down and forgets the textures made on it.
-  bool start(int fullscreen = 0);
-  void stop();
-  std::string log() const { return slurp(dir_->path() + "/skidline.log"); }
-  bool logged(const std::string& line) const { return log().find(line + "\r\n") != std::string::npos; }
-  int log_count(const std::string& text) const;
+  void SetUp() override {
+    log_open("skidline.log");
+    sys_lib_provide("d3d9.dll", soft_d3d9_proc);
+    sys_lib_block("d3d9.dll", 0);
+    soft_hooks_reset();
+    memset(&g_opt, 0, sizeof g_opt);
+    live_ = soft_live_objects();
+    counted_ = g_d3dCalls;
+  }
+  void TearDown() override {
+    hooks_reset();
+    stop();
+    EXPECT_EQ(g_d3dCalls - counted_, g_softHooks.deviceCalls) << "device calls not counted";
+    EXPECT_EQ(soft_live_objects(), live_) << "device objects left behind";
+  }
+  // Failure switches and per-method counters back to 0; the running total of device calls stays.
+  void hooks_reset() {
+    int total = g_softHooks.deviceCalls;
+    soft_hooks_reset(), g_softHooks.deviceCalls = total;
+  }
+  // gfx_init on a headless window, then the assets' "white" and "font".
+  bool start(int fullscreen = 0) {
+    if (!gfx_init(nullptr, fullscreen)) return false;
+    assets_init();
+    return true;
+  }
+  void stop() {
+    gfx_shutdown();
+    assets_forget_all();  // the records of this device's textures are gone with it
+  }
+  std::string log() const { return slurp("skidline.log"); }
+  bool logged(const std::string& lines) const { return log().find(lines + "\r\n") != std::string::npos; }
 
   // Pixels of a render target (X8R8G8B8, alpha bits cleared), row after row.
-  std::vector<uint32_t> read_target(IDirect3DSurface9* surf, int w, int h);
+  std::vector<uint32_t> read_target(IDirect3DSurface9* surf, int w, int h) {
+    std::vector<uint32_t> px((size_t)w * h, 0xDEADBEEFu);
+    IDirect3DSurface9* copy = nullptr;
+    D3DLOCKED_RECT lr;
+    if (dev()->CreateOffscreenPlainSurface((UINT)w, (UINT)h, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr) < 0 ||
+        dev()->GetRenderTargetData(surf, copy) < 0 || copy->LockRect(&lr, nullptr, D3DLOCK_READONLY) < 0) {
+      ADD_FAILURE() << "target not read";
+    } else {
+      for (int y = 0; y < h; y++) {
+        const uint32_t* row = (const uint32_t*)((const uint8_t*)lr.pBits + (size_t)y * lr.Pitch);
+        for (int x = 0; x < w; x++) px[(size_t)y * w + x] = row[x] & 0xFFFFFFu;
+      }
+      copy->UnlockRect();
+    }
+    if (copy) copy->Release();
+    return px;
+  }
   std::vector<uint32_t> read_low() {
     ui_flush();
     return read_target(g_rtSurf, g_lowW, g_lowH);
   }
-  uint32_t low(const std::vector<uint32_t>& px, int x, int y) const { return px[(size_t)y * g_lowW + x]; }
-
-  // Draw calls the software device has seen (deltas only: hooks reset them).
-  int draws_up() const { return g_softHooks.calls[SC_DrawPrimitiveUP]; }
-  int draws_indexed() const { return g_softHooks.calls[SC_DrawIndexedPrimitive]; }
-
-  std::unique_ptr<TempDir> dir_;
-  int live_ = 0;
+  TempDir dir_;
+  int live_ = 0, counted_ = 0;
 };
 
 // A started device with a frame begun and the 2D states set.
@@ -53,5 +99,3 @@ class GfxFrameTest : public GfxTest {
     ui_begin();
   }
 };
-
-void use_soft_device();      // "d3d9.dll" is the software device again
