@@ -701,10 +701,7 @@ FORCE_INLINE i8 box_mask(const Tri& t, int x, int yy) {
 }
 
 // Small triangles (at most 64 pixels across): edge functions fit 32 bits and
-// are tested a block at a time. The covered blocks are listed first, without
-// a branch per block, then drawn.
-enum { SMALL_COLS = 17, SMALL_ROWS = 33 };  // blocks of a box 66 pixels across
-
+// are tested a block at a time.
 template <class P>
 void cover_small(const Tri& t, P& pix) {
   i8 rowE[3], stepX[3], stepY[3];
@@ -714,46 +711,45 @@ void cover_small(const Tri& t, P& pix) {
     stepX[k] = splati(4 * ex);
     stepY[k] = splati(2 * ey);
   }
-  const int by0 = t.by0, by1 = t.by1, ox = t.ox;
-  const i8 vx0 = splati(t.bx0), vx1 = splati(t.bx1);
+  const int ex0neg = t.ex[0] < 0, ex1neg = t.ex[1] < 0, ex2neg = t.ex[2] < 0;
+  // (locals: stores to the target could otherwise alias the box)
+  const int bx0 = t.bx0, bx1 = t.bx1, by0 = t.by0, by1 = t.by1, ox = t.ox;
+  const i8 vx0 = splati(bx0), vx1 = splati(bx1);
   // Every centre inside the triangle lies inside its box; only a box cut
   // by the scissor rectangle or the target needs checking.
   const int clamped = t.clamped;
-  const int cols = ((t.bx1 - ox) >> 2) + 1;
-  // (row pair << 16) | (column << 8) | lanes covered
-  uint32_t list[SMALL_COLS * SMALL_ROWS];
-  int n = 0;
-  for (int yy = t.oy, r = 0; yy <= by1; yy += 2, r++) {
+  for (int yy = t.oy; yy <= by1; yy += 2) {
     i8 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
+    int seen = 0;
     i8 ly = splati(yy) + kLanesYi;
     i8 ymask = (ly >= splati(by0)) & (ly <= splati(by1));
-    i8 lx = splati(ox) + kLanesXi;
-    for (int c = 0; c < cols; c++) {
+    for (int x = ox; x <= bx1; x += 4) {
       i8 in = (e0 | e1 | e2) >= splati(0);
-      if (clamped) in &= (lx >= vx0) & (lx <= vx1) & ymask;
-      int mm = movemask(in);
-      list[n] = (uint32_t)(r << 16 | c << 8 | mm);
-      n += mm != 0;
+      if (clamped) {
+        i8 lx = splati(x) + kLanesXi;
+        in &= (lx >= vx0) & (lx <= vx1) & ymask;
+      }
+      if (movemask(in)) {
+        if (!seen) {
+          pix.rows(yy);
+          seen = 1;
+        }
+        pix.group(x, in);
+      } else if (seen) {
+        // Past the triangle on both rows when an edge that falls to the
+        // right is negative on the whole block. (An empty block alone
+        // proves nothing: a thin sliver's spans on two rows can be apart.)
+        if ((ex0neg && !movemask(e0 >= splati(0))) || (ex1neg && !movemask(e1 >= splati(0))) ||
+            (ex2neg && !movemask(e2 >= splati(0))))
+          break;
+      }
       e0 += stepX[0];
       e1 += stepX[1];
       e2 += stepX[2];
-      lx += splati(4);
     }
     rowE[0] += stepY[0];
     rowE[1] += stepY[1];
     rowE[2] += stepY[2];
-  }
-  const i8 laneBit = {1, 2, 4, 8, 16, 32, 64, 128};
-  int row = -1;
-  for (int i = 0; i < n; i++) {
-    uint32_t e = list[i];
-    int r = (int)(e >> 16);
-    if (r != row) {
-      pix.rows(t.oy + 2 * r);
-      row = r;
-    }
-    i8 m = (splati((int32_t)(e & 0xFF)) & laneBit) != splati(0);
-    pix.group(ox + 4 * (int)((e >> 8) & 0xFF), m);
   }
 }
 
