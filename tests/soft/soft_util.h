@@ -22,13 +22,6 @@ struct V142 {  // XYZ | DIFFUSE | TEX1
   float u, v;
 };
 
-struct V152 {  // XYZ | NORMAL | DIFFUSE | TEX1
-  float x, y, z;
-  float nx, ny, nz;
-  uint32_t c;
-  float u, v;
-};
-
 inline D3DMATRIX mat_identity() {
   D3DMATRIX m;
   memset(&m, 0, sizeof m);
@@ -46,6 +39,21 @@ inline D3DMATRIX mat_persp(float cot, float aspect, float zn, float zf) {
   m._34 = 1.0f;
   m._43 = -zn * zf / (zf - zn);
   return m;
+}
+
+// Windowed present parameters, w x h, for the window win (none: no window).
+inline D3DPRESENT_PARAMETERS windowed_pp(UINT w = 64, UINT h = 48, HWND win = nullptr) {
+  D3DPRESENT_PARAMETERS pp;
+  memset(&pp, 0, sizeof pp);
+  pp.BackBufferWidth = w;
+  pp.BackBufferHeight = h;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.BackBufferCount = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.hDeviceWindow = win;
+  pp.Windowed = TRUE;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  return pp;
 }
 
 inline uint32_t fbits(float f) {
@@ -72,14 +80,7 @@ struct SoftFixture {
     soft_hooks_reset();
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp;
-    memset(&pp, 0, sizeof pp);
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS pp = windowed_pp(64, 64);
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x42, &pp, &dev), D3D_OK);
     ASSERT_EQ(dev->CreateTexture(w, h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &rtTex, nullptr),
               D3D_OK);
@@ -95,12 +96,9 @@ struct SoftFixture {
   }
 
   void close() {
-    if (sys) sys->Release();
-    if (ds) ds->Release();
-    if (rt) rt->Release();
-    if (rtTex) rtTex->Release();
-    if (dev) dev->Release();
-    if (d3d) d3d->Release();
+    IUnknown* all[6] = {sys, ds, rt, rtTex, dev, d3d};
+    for (IUnknown* o : all)
+      if (o) o->Release();
     sys = ds = rt = nullptr;
     rtTex = nullptr;
     dev = nullptr;
@@ -173,5 +171,4 @@ struct SoftFixture {
 
 // Channels of a colour.
 inline int ch_r(uint32_t c) { return (c >> 16) & 0xFF; }
-inline int ch_g(uint32_t c) { return (c >> 8) & 0xFF; }
 inline int ch_b(uint32_t c) { return c & 0xFF; }
