@@ -25,7 +25,8 @@ struct CfScene {
 
 int cf_scene_count();
 const CfScene* cf_scene(int i);  // 0 .. cf_scene_count() - 1
-const CfScene* cf_find_scene(const char* name);
+// The game's windowed present parameters, 64 x 64, for the window win.
+D3DPRESENT_PARAMETERS cf_present_params(HWND win);
 
 // Renders a scene; out receives w*h pixels 0x00RRGGBB, rows top to bottom.
 // Returns 1, or 0 with a reason in err.

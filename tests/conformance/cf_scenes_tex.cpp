@@ -1,5 +1,5 @@
 // Scenes about texturing: point sampling at texel edges, mip selection,
-// address modes, and the 2D layer's rectangles, images and glyphs.
+// address modes, and the 2D layer's rectangles, lines and images.
 #include <math.h>
 
 #include "cf_scenes.h"
@@ -201,22 +201,11 @@ static void ui_rects(CfCtx* c) {
   cf_ui_quad(c, t, 0xC0FFFFFFu, 20, 32, 32, 44, 0.25f, 0.25f, 0.75f, 0.75f);
 }
 
-static void glyphs(CfCtx* c) {
-  cf_ui_states(c);
-  IDirect3DTexture9* f = cf_font(c);
-  cf_ui_rect(c, 0, 0, (float)c->w, 14, 0xFF3050A0u);
-  cf_text(c, f, 2, 3, 1, 0xFFFFFFFFu, "Skidline 0123 lap 3/3 ~!?");
-  cf_text(c, f, 2, 15, 2, 0xFFFFE040u, "P1 42.5s");
-  cf_text(c, f, 2, 34, 3, 0xC0FF8080u, "GO\xc8");
-  cf_text(c, f, 70, 34, 1, 0xFFFFFFFFu, "two\nlines");
-}
-
 const CfScene g_cfTexScenes[] = {
     {"point_edges", 88, 64, 0, 0xFF000000u, point_edges, 0, 0, "point sampling exactly at texel edges"},
     {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
     {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 8, "mip levels and texture on a receding floor"},
     {"address_modes", 80, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP"},
     {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
-    {"glyphs", 128, 64, 0, 0xFF202830u, glyphs, 0, 0, "text quads from a font atlas, with shadows"},
 };
 const int g_cfTexSceneCount = sizeof g_cfTexScenes / sizeof g_cfTexScenes[0];

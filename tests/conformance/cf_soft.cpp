@@ -1,6 +1,5 @@
 #include "cf_soft.h"
 
-#include <string.h>
 
 #include "gfx/soft/soft.h"
 
@@ -9,15 +8,7 @@ bool cf_soft_open(CfSoft* s, std::string* err) {
   Create9 create = (Create9)soft_d3d9_proc("Direct3DCreate9");
   s->d3d = create ? create(D3D_SDK_VERSION) : nullptr;
   if (!s->d3d) return *err = "no Direct3DCreate9 in the software device", false;
-  D3DPRESENT_PARAMETERS pp;
-  memset(&pp, 0, sizeof pp);
-  pp.BackBufferWidth = 64;
-  pp.BackBufferHeight = 64;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS pp = cf_present_params(nullptr);
   HRESULT hr = s->d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
                                     D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &s->dev);
   if (FAILED(hr) || !s->dev) {

@@ -132,32 +132,32 @@ IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) 
   return t;
 }
 
-IDirect3DVertexBuffer9* cf_vbuffer(CfCtx* c, const void* data, int bytes, uint32_t fvf) {
-  if (c->nvb >= CF_MAX_RES) return cf_fail(c, "too many vertex buffers", 0), nullptr;
-  IDirect3DVertexBuffer9* b = nullptr;
-  HRESULT hr = c->dev->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &b, nullptr);
-  if (FAILED(hr) || !b) return cf_fail(c, "CreateVertexBuffer", hr), nullptr;
-  c->vb[c->nvb++] = b;
+// A new buffer (kept in list for release) filled with data.
+template <class B>
+static B* fill_buffer(CfCtx* c, B** list, int* n, HRESULT hr, B* b, const void* data, int bytes) {
+  if (FAILED(hr) || !b || *n >= CF_MAX_RES) {
+    if (b) b->Release();
+    return cf_fail(c, "creating a buffer", hr), nullptr;
+  }
+  list[(*n)++] = b;
   void* p = nullptr;
   hr = b->Lock(0, 0, &p, 0);
-  if (FAILED(hr) || !p) return cf_fail(c, "vertex buffer Lock", hr), b;
+  if (FAILED(hr) || !p) return cf_fail(c, "buffer Lock", hr), b;
   memcpy(p, data, (size_t)bytes);
   b->Unlock();
   return b;
 }
 
+IDirect3DVertexBuffer9* cf_vbuffer(CfCtx* c, const void* data, int bytes, uint32_t fvf) {
+  IDirect3DVertexBuffer9* b = nullptr;
+  HRESULT hr = c->dev->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &b, nullptr);
+  return fill_buffer(c, c->vb, &c->nvb, hr, b, data, bytes);
+}
+
 IDirect3DIndexBuffer9* cf_ibuffer(CfCtx* c, const uint16_t* idx, int n) {
-  if (c->nib >= CF_MAX_RES) return cf_fail(c, "too many index buffers", 0), nullptr;
   IDirect3DIndexBuffer9* b = nullptr;
   HRESULT hr = c->dev->CreateIndexBuffer(n * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &b, nullptr);
-  if (FAILED(hr) || !b) return cf_fail(c, "CreateIndexBuffer", hr), nullptr;
-  c->ib[c->nib++] = b;
-  void* p = nullptr;
-  hr = b->Lock(0, 0, &p, 0);
-  if (FAILED(hr) || !p) return cf_fail(c, "index buffer Lock", hr), b;
-  memcpy(p, idx, (size_t)n * 2);
-  b->Unlock();
-  return b;
+  return fill_buffer(c, c->ib, &c->nib, hr, b, idx, n * 2);
 }
 
 // ---- states ------------------------------------------------------------------------------
@@ -340,25 +340,22 @@ int cf_render(IDirect3DDevice9* dev, const CfScene* s, uint32_t* out, char* err,
   c.h = s->h;
   IDirect3DSurface9* back = nullptr;
   IDirect3DSurface9* sys = nullptr;
+  D3DLOCKED_RECT lr;
   int ok = 0;
   HRESULT hr = dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
   if (FAILED(hr)) back = nullptr;
-  hr = dev->CreateTexture(s->w, s->h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &c.rtTex, nullptr);
-  if (FAILED(hr) || !c.rtTex) {
-    say(err, errCap, "CreateTexture(RT)", hr);
-    goto done;
+#define CF_TRY(call, got, what)          \
+  hr = (call);                           \
+  if (FAILED(hr) || !(got)) {            \
+    say(err, errCap, what, hr);          \
+    goto done;                           \
   }
-  hr = c.rtTex->GetSurfaceLevel(0, &c.rt);
-  if (FAILED(hr) || !c.rt) {
-    say(err, errCap, "GetSurfaceLevel", hr);
-    goto done;
-  }
-  hr = dev->CreateDepthStencilSurface(s->w, s->h, s->depth16 ? D3DFMT_D16 : D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0,
-                                      TRUE, &c.ds, nullptr);
-  if (FAILED(hr) || !c.ds) {
-    say(err, errCap, "CreateDepthStencilSurface", hr);
-    goto done;
-  }
+  CF_TRY(dev->CreateTexture(s->w, s->h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &c.rtTex, nullptr),
+         c.rtTex, "CreateTexture(RT)");
+  CF_TRY(c.rtTex->GetSurfaceLevel(0, &c.rt), c.rt, "GetSurfaceLevel");
+  CF_TRY(dev->CreateDepthStencilSurface(s->w, s->h, s->depth16 ? D3DFMT_D16 : D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0,
+                                        TRUE, &c.ds, nullptr),
+         c.ds, "CreateDepthStencilSurface");
   c.white = cf_texture(&c, 1, 1, 1, texel_white);
   dev->SetRenderTarget(0, c.rt);
   dev->SetDepthStencilSurface(c.ds);
@@ -372,44 +369,29 @@ int cf_render(IDirect3DDevice9* dev, const CfScene* s, uint32_t* out, char* err,
     snprintf(err, (size_t)errCap, "%s", c.err);
     goto done;
   }
-  hr = dev->CreateOffscreenPlainSurface(s->w, s->h, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
-  if (FAILED(hr) || !sys) {
-    say(err, errCap, "CreateOffscreenPlainSurface", hr);
-    goto done;
+  CF_TRY(dev->CreateOffscreenPlainSurface(s->w, s->h, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), sys,
+         "CreateOffscreenPlainSurface");
+  CF_TRY(dev->GetRenderTargetData(c.rt, sys), true, "GetRenderTargetData");
+  CF_TRY(sys->LockRect(&lr, nullptr, 0), true, "LockRect");
+#undef CF_TRY
+  for (int y = 0; y < s->h; y++) {
+    const uint32_t* row = (const uint32_t*)((const char*)lr.pBits + (size_t)y * lr.Pitch);
+    for (int x = 0; x < s->w; x++) out[y * s->w + x] = row[x] & 0xFFFFFFu;
   }
-  hr = dev->GetRenderTargetData(c.rt, sys);
-  if (FAILED(hr)) {
-    say(err, errCap, "GetRenderTargetData", hr);
-    goto done;
-  }
-  {
-    D3DLOCKED_RECT lr;
-    hr = sys->LockRect(&lr, nullptr, 0);
-    if (FAILED(hr)) {
-      say(err, errCap, "LockRect", hr);
-      goto done;
-    }
-    for (int y = 0; y < s->h; y++) {
-      const uint32_t* row = (const uint32_t*)((const char*)lr.pBits + (size_t)y * lr.Pitch);
-      for (int x = 0; x < s->w; x++) out[y * s->w + x] = row[x] & 0xFFFFFFu;
-    }
-    sys->UnlockRect();
-  }
+  sys->UnlockRect();
   ok = 1;
 done:
   dev->SetTexture(0, nullptr);
   dev->SetTexture(1, nullptr);
   if (back) dev->SetRenderTarget(0, back);
   dev->SetDepthStencilSurface(nullptr);
-  if (sys) sys->Release();
+  IUnknown* owned[] = {sys, c.ds, c.rt, c.rtTex, back};
   for (int i = 0; i < c.nsurf; i++) c.surf[i]->Release();
   for (int i = 0; i < c.ntex; i++) c.tex[i]->Release();
   for (int i = 0; i < c.nvb; i++) c.vb[i]->Release();
   for (int i = 0; i < c.nib; i++) c.ib[i]->Release();
-  if (c.ds) c.ds->Release();
-  if (c.rt) c.rt->Release();
-  if (c.rtTex) c.rtTex->Release();
-  if (back) back->Release();
+  for (IUnknown* o : owned)
+    if (o) o->Release();
   return ok;
 }
 
@@ -436,10 +418,17 @@ int cf_scene_count() {
 
 const CfScene* cf_scene(int i) { return table(i, nullptr); }
 
-const CfScene* cf_find_scene(const char* name) {
-  for (int i = 0; i < cf_scene_count(); i++)
-    if (strcmp(cf_scene(i)->name, name) == 0) return cf_scene(i);
-  return nullptr;
+D3DPRESENT_PARAMETERS cf_present_params(HWND win) {
+  D3DPRESENT_PARAMETERS pp;
+  memset(&pp, 0, sizeof pp);
+  pp.BackBufferWidth = pp.BackBufferHeight = 64;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.BackBufferCount = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.hDeviceWindow = win;
+  pp.Windowed = TRUE;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  return pp;
 }
 
 // ---- shared patterns and helpers -------------------------------------------------------------

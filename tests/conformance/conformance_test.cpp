@@ -12,7 +12,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -51,20 +53,8 @@ struct Store {
 };
 
 std::string read_file(const std::string& path) {
-  std::string s;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return s;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  fclose(f);
-  return s;
-}
-
-bool exists(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (f) fclose(f);
-  return f != nullptr;
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 std::string windows_path(const std::string& unix) {
@@ -79,7 +69,7 @@ double now_seconds() { return (double)sys_counter() / (double)sys_counter_freq()
 void run_wine(Store& s) {
   std::string dir = g_cfg.wineDir;
   if (dir.empty()) {
-    if (!exists(g_cfg.exe)) {
+    if (access(g_cfg.exe.c_str(), R_OK) != 0) {
       s.wineError = g_cfg.exe + " is not built (the win64 preset builds it: make build-win)";
       return;
     }

@@ -52,16 +52,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "no Direct3D 9\n");
     return 1;
   }
-  D3DPRESENT_PARAMETERS pp;
-  memset(&pp, 0, sizeof pp);
-  pp.BackBufferWidth = 64;
-  pp.BackBufferHeight = 64;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = hwnd;
-  pp.Windowed = TRUE;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS pp = cf_present_params(hwnd);
   IDirect3DDevice9* dev = nullptr;
   DWORD flags = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
   HRESULT hr = d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, flags, &pp, &dev);
