@@ -44,10 +44,6 @@ struct CfCtx {
   IDirect3DTexture9* white;  // 1x1 opaque white
   IDirect3DTexture9* tex[CF_MAX_RES];
   int ntex;
-  IDirect3DVertexBuffer9* vb[CF_MAX_RES];
-  int nvb;
-  IDirect3DIndexBuffer9* ib[CF_MAX_RES];
-  int nib;
   IDirect3DSurface9* surf[CF_MAX_RES];
   int nsurf;
   int failed;  // a resource could not be made
@@ -93,8 +89,6 @@ void cf_fail(CfCtx* c, const char* what, long hr);  // the scene cannot be drawn
 // Per-texel colour of a texture being made.
 typedef uint32_t (*CfTexelFn)(int level, int x, int y, int w, int h);
 IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn);
-IDirect3DVertexBuffer9* cf_vbuffer(CfCtx* c, const void* data, int bytes, uint32_t fvf);
-IDirect3DIndexBuffer9* cf_ibuffer(CfCtx* c, const uint16_t* idx, int n);
 
 // The game's default states (plus lighting, fog and blending off).
 void cf_defaults(CfCtx* c);

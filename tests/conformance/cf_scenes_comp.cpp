@@ -1,37 +1,10 @@
-// Composite scenes: a 2D screen over a blended panel, and the magnification
-// of a low-resolution target onto a larger one with black bars, drawn with
-// the device calls the graphics layer makes. (A whole lit, fogged, textured
-// world is the layer frame, cf_layer.cpp.)
+// The magnification of a low-resolution target, holding a 2D screen, onto a
+// larger one with black bars, drawn with the device calls the graphics layer
+// makes. (A whole lit, fogged, textured world with its HUD is the layer
+// frame, cf_layer.cpp.)
 #include <math.h>
 
 #include "cf_scenes.h"
-
-// A menu-like 2D screen: gradient, half-transparent panel, highlighted
-// row, text with shadows, a tinted image, a border of lines, and
-// rectangles partly off the target.
-static void ui_screen(CfCtx* c) {
-  cf_ui_states(c);
-  CfV144 grad[4] = {{-0.5f, -0.5f, 0, 1, 0xFF103060u, 0, 0},
-                    {(float)c->w - 0.5f, -0.5f, 0, 1, 0xFF103060u, 0, 0},
-                    {-0.5f, (float)c->h - 0.5f, 0, 1, 0xFFE08040u, 0, 0},
-                    {(float)c->w - 0.5f, (float)c->h - 0.5f, 0, 1, 0xFFE08040u, 0, 0}};
-  cf_bind(c, c->white);
-  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 2, grad, sizeof grad[0]);
-  IDirect3DTexture9* font = cf_font(c);
-  cf_ui_rect(c, 20, 14, 120, 90, 0xA0000000u);
-  cf_ui_rect(c, 22, 40, 116, 11, 0x60FFD040u);
-  cf_text(c, font, 30, 20, 2, 0xFFFFFFFFu, "SETUP");
-  cf_text(c, font, 28, 42, 1, 0xFFFFE060u, "Track   2");
-  cf_text(c, font, 28, 54, 1, 0xFFC0C0C0u, "Laps    5\nCar     red");
-  IDirect3DTexture9* img = cf_texture(c, 16, 16, 1, cf_texel_index);
-  cf_ui_quad(c, img, 0xFFFF8080u, 104, 66, 136, 98, 0, 0, 1, 1);
-  cf_ui_line(c, 20, 14, 139, 14, 0xFFFFFFFFu);
-  cf_ui_line(c, 20, 103, 139, 103, 0xFFFFFFFFu);
-  cf_ui_line(c, 20, 14, 20, 103, 0xFFFFFFFFu);
-  cf_ui_rect(c, -6, 108, 30, 20, 0xC0FF0000u);
-  cf_ui_rect(c, 150, -4, 20, 12, 0xC000FF00u);
-  cf_text(c, font, 120, 110, 1, 0xFFFFFFFFu, "v1.0");
-}
 
 // The low-resolution frame and its magnification onto the back buffer, as
 // the frame end does it: bars cleared black, one clamped, point-sampled
@@ -101,7 +74,6 @@ static void magnify(CfCtx* c, int lowW, int lowH) {
 static void magnify_80x60(CfCtx* c) { magnify(c, 80, 60); }
 
 const CfScene g_cfCompScenes[] = {
-    {"ui_screen", 160, 120, 0, 0xFF000000u, ui_screen, 0, 0, "a 2D screen: panel, text, image, lines"},
     {"magnify_int", 176, 136, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2x with black bars"},
     {"magnify_frac", 192, 160, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2.4x"},
 };

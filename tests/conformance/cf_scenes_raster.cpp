@@ -214,45 +214,6 @@ static void gouraud(CfCtx* c) {
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, q, sizeof q[0]);
 }
 
-// Indexed drawing from managed buffers (the game's 0x152 meshes), and the
-// same through DrawIndexedPrimitiveUP.
-static void indexed(CfCtx* c) {
-  CfV152 v[25];
-  for (int j = 0; j < 5; j++)
-    for (int i = 0; i < 5; i++) {
-      CfV152& p = v[j * 5 + i];
-      p.x = -1.0f + 0.5f * (float)i + 0.05f * (float)j;
-      p.y = 1.0f - 0.5f * (float)j;
-      p.z = 0.5f;
-      p.nx = p.ny = 0;
-      p.nz = -1;
-      p.c = 0xFF000000u | (uint32_t)(i * 60) << 16 | (uint32_t)(j * 60) << 8 | 0x80u;
-      p.u = (float)i * 0.5f;
-      p.v = (float)j * 0.5f;
-    }
-  uint16_t idx[96];
-  int n = 0;
-  for (int j = 0; j < 4; j++)
-    for (int i = 0; i < 4; i++) {
-      uint16_t a = (uint16_t)(j * 5 + i), b = (uint16_t)(a + 1), d = (uint16_t)(a + 5), e = (uint16_t)(a + 6);
-      if ((i + j) % 3 == 2) continue;  // holes show the index order matters
-      idx[n++] = a, idx[n++] = b, idx[n++] = e;
-      idx[n++] = a, idx[n++] = e, idx[n++] = d;
-    }
-  IDirect3DTexture9* t = cf_texture(c, 4, 4, 1, cf_texel_checker);
-  IDirect3DVertexBuffer9* vb = cf_vbuffer(c, v, sizeof v, CF_FVF152);
-  IDirect3DIndexBuffer9* ib = cf_ibuffer(c, idx, n);
-  if (!vb || !ib) return;
-  cf_bind(c, t);
-  cf_set_transform(c, 0, cf_mul(cf_scale(0.45f, 0.9f, 1), cf_translate(-0.5f, 0, 0)));
-  c->dev->SetFVF(CF_FVF152);
-  c->dev->SetStreamSource(0, vb, 0, sizeof(CfV152));
-  c->dev->SetIndices(ib);
-  c->dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 25, 0, (UINT)(n / 3));
-  cf_set_transform(c, 0, cf_mul(cf_scale(0.45f, 0.9f, 1), cf_translate(0.5f, 0, 0)));
-  c->dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 25, (UINT)(n / 3), idx, D3DFMT_INDEX16, v, sizeof v[0]);
-}
-
 const CfScene g_cfRasterScenes[] = {
     {"fill_edges", 96, 64, 0, 0xFF000000u, fill_edges, 0, 0, "bar edges swept across pixel centres"},
     {"shared_edges", 64, 48, 0, 0xFF000000u, shared_edges, 0, 0, "triangles sharing edges: no gap, no pixel twice"},
@@ -264,6 +225,5 @@ const CfScene g_cfRasterScenes[] = {
     {"clear_viewport", 64, 40, 0, 0xFF101010u, clear_viewport, 0, 0, "Clear inside viewports, viewport mapping"},
     {"near_far_clip", 64, 48, 0, 0xFF101010u, near_far_clip, 1, 4, "near and far plane clipping, huge triangles"},
     {"gouraud", 64, 32, 0, 0xFF101010u, gouraud, 1, 0, "colour interpolation, screen space and perspective"},
-    {"indexed", 64, 32, 0, 0xFF101010u, indexed, 1, 0, "DrawIndexedPrimitive from managed buffers, and UP"},
 };
 const int g_cfRasterSceneCount = sizeof g_cfRasterScenes / sizeof g_cfRasterScenes[0];

@@ -132,34 +132,6 @@ IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) 
   return t;
 }
 
-// A new buffer (kept in list for release) filled with data.
-template <class B>
-static B* fill_buffer(CfCtx* c, B** list, int* n, HRESULT hr, B* b, const void* data, int bytes) {
-  if (FAILED(hr) || !b || *n >= CF_MAX_RES) {
-    if (b) b->Release();
-    return cf_fail(c, "creating a buffer", hr), nullptr;
-  }
-  list[(*n)++] = b;
-  void* p = nullptr;
-  hr = b->Lock(0, 0, &p, 0);
-  if (FAILED(hr) || !p) return cf_fail(c, "buffer Lock", hr), b;
-  memcpy(p, data, (size_t)bytes);
-  b->Unlock();
-  return b;
-}
-
-IDirect3DVertexBuffer9* cf_vbuffer(CfCtx* c, const void* data, int bytes, uint32_t fvf) {
-  IDirect3DVertexBuffer9* b = nullptr;
-  HRESULT hr = c->dev->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &b, nullptr);
-  return fill_buffer(c, c->vb, &c->nvb, hr, b, data, bytes);
-}
-
-IDirect3DIndexBuffer9* cf_ibuffer(CfCtx* c, const uint16_t* idx, int n) {
-  IDirect3DIndexBuffer9* b = nullptr;
-  HRESULT hr = c->dev->CreateIndexBuffer(n * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &b, nullptr);
-  return fill_buffer(c, c->ib, &c->nib, hr, b, idx, n * 2);
-}
-
 // ---- states ------------------------------------------------------------------------------
 
 void cf_rs(CfCtx* c, uint32_t state, uint32_t value) { c->dev->SetRenderState((D3DRENDERSTATETYPE)state, value); }
@@ -388,8 +360,6 @@ done:
   IUnknown* owned[] = {sys, c.ds, c.rt, c.rtTex, back};
   for (int i = 0; i < c.nsurf; i++) c.surf[i]->Release();
   for (int i = 0; i < c.ntex; i++) c.tex[i]->Release();
-  for (int i = 0; i < c.nvb; i++) c.vb[i]->Release();
-  for (int i = 0; i < c.nib; i++) c.ib[i]->Release();
   for (IUnknown* o : owned)
     if (o) o->Release();
   return ok;
