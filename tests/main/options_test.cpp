@@ -9,35 +9,35 @@
 
 namespace {
 
-std::vector<std::string> split(const std::string& line) {
+using V = std::vector<std::string>;
+
+V split(const std::string& line) {
   char buf[CMD_CAP];
   str_cpy(buf, line.c_str(), sizeof buf);
   char* tok[CMD_MAX_TOKENS];
   int n = cmd_split(buf, tok, CMD_MAX_TOKENS);
-  return std::vector<std::string>(tok, tok + n);
+  return V(tok, tok + n);
 }
 
-using V = std::vector<std::string>;
+const Options& P(const std::string& line) {
+  options_parse(line.c_str());
+  return g_opt;
+}
 
-TEST(CommandLine, SplitsOnSpacesAndTabs) {
-  EXPECT_EQ(split("a b\tc"), (V{"a", "b", "c"}));
-  EXPECT_EQ(split("  \t a   b \t"), (V{"a", "b"}));
-  EXPECT_EQ(split(""), V{});
+TEST(CommandLine, Splitting) {
+  EXPECT_EQ(split("  \t a   b\tc \t"), (V{"a", "b", "c"}));
   EXPECT_EQ(split(" \t "), V{});
-}
-
-TEST(CommandLine, QuotedTokens) {
   EXPECT_EQ(split("\"C:\\Program Files\\Skidline\\skidline.exe\" --race 2"),
             (V{"C:\\Program Files\\Skidline\\skidline.exe", "--race", "2"}));
   EXPECT_EQ(split("prog \"\" x"), (V{"prog", "", "x"})) << "an empty pair is an empty token";
-  EXPECT_EQ(split("prog \"a b\"c d"), (V{"prog", "a b", "c", "d"})) << "the next token may start right after the quote";
-  EXPECT_EQ(split("prog \"a\"\"b\""), (V{"prog", "a", "b"}));
+  EXPECT_EQ(split("prog \"a b\"c \"d\"\"e\""), (V{"prog", "a b", "c", "d", "e"}))
+      << "the next token may start right after the quote";
   EXPECT_EQ(split("prog \"unterminated rest"), (V{"prog", "unterminated rest"}));
   EXPECT_EQ(split("prog a\"b c\""), (V{"prog", "a\"b", "c\""})) << "a quote inside a token is a plain character";
   EXPECT_EQ(split("prog \""), (V{"prog", ""}));
 }
 
-TEST(CommandLine, AtMost32Tokens) {
+TEST(CommandLine, AtMost32TokensAnd1023Bytes) {
   std::string line = "prog";
   for (int i = 1; i < 40; i++) line += " t" + std::to_string(i);
   V t = split(line);
@@ -46,63 +46,48 @@ TEST(CommandLine, AtMost32Tokens) {
   // The 33rd token is not read as an option either.
   std::string opts = "prog";
   for (int i = 0; i < 31; i++) opts += " --nohud";
-  options_parse((opts + " --vsync").c_str());
-  EXPECT_EQ(g_opt.vsync, 0);
+  EXPECT_EQ(P(opts + " --vsync").vsync, 0);
   EXPECT_EQ(g_opt.nohud, 1);
+  // "--vsync" starting at byte 1022 is cut to "-".
+  EXPECT_EQ(P("prog " + std::string(1016, 'x') + " --vsync").vsync, 0);
+  EXPECT_EQ(P("prog " + std::string(1008, 'x') + " --vsync").vsync, 1);
 }
 
-TEST(CommandLine, LongLinesAreCutAt1023Bytes) {
-  std::string line = "prog " + std::string(1016, 'x') + " --vsync";  // --vsync starts at byte 1022
-  options_parse(line.c_str());
-  EXPECT_EQ(g_opt.vsync, 0) << "\"-\" alone is all that survives";
-  line = "prog " + std::string(1008, 'x') + " --vsync";
-  options_parse(line.c_str());
-  EXPECT_EQ(g_opt.vsync, 1);
-}
-
-TEST(Options, Defaults) {
-  options_parse("skidline.exe");
+TEST(Options, DefaultsAreRewrittenOnEveryParse) {
+  P("p --race 2 --nohud --out x.bmp --fps 5");
+  P("skidline.exe");
   EXPECT_EQ(g_opt.race, -1);
   EXPECT_EQ(g_opt.fps, 60);
   EXPECT_STREQ(g_opt.out, "shot.bmp");
   EXPECT_EQ(g_opt.shot + g_opt.demo + g_opt.nohud + g_opt.exitAfterShot + g_opt.fullscreen + g_opt.windowed +
                 g_opt.laps + g_opt.screen + g_opt.vsync + g_opt.resW + g_opt.resH,
             0);
-  // Defaults are rewritten on every parse, not left from an earlier one.
-  options_parse("p --race 2 --nohud --out x.bmp");
-  options_parse("p");
-  EXPECT_EQ(g_opt.race, -1);
-  EXPECT_EQ(g_opt.nohud, 0);
-  EXPECT_STREQ(g_opt.out, "shot.bmp");
 }
 
 TEST(Options, RaceAndDemoWithTheClamp) {
-  options_parse("p --race 0");
-  EXPECT_EQ(g_opt.race, -1) << "track 0 means the title screen";
-  options_parse("p --race 1");
-  EXPECT_EQ(g_opt.race, 0);
-  options_parse("p --race 7");
-  EXPECT_EQ(g_opt.race, 2);
-  options_parse("p --race -5");
-  EXPECT_EQ(g_opt.race, 0);
-  options_parse("p --race abc");
-  EXPECT_EQ(g_opt.race, -1);
-  options_parse("p --race -2147483648");
-  EXPECT_EQ(g_opt.race, 2) << "int(N) - 1 wraps instead of overflowing";
-  options_parse("p --demo 3");
+  const struct {
+    const char* line;
+    int race;
+  } cases[] = {
+      {"p --race 0", -1},  // track 0 means the title screen
+      {"p --race 1", 0},
+      {"p --race 7", 2},
+      {"p --race -5", 0},
+      {"p --race abc", -1},
+      {"p --race -2147483648", 2},  // int(N) - 1 wraps instead of overflowing
+      {"p --race 2 --race 3", 2},   // later options overwrite earlier ones
+      {"p --race", -1},             // missing argument: not recognised
+      {"p --RACE 2 -race 2 race 2", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(P(c.line).race, c.race) << c.line;
+  P("p --demo 3");
   EXPECT_EQ(g_opt.demo, 1);
   EXPECT_EQ(g_opt.race, 2);
   EXPECT_EQ(g_opt.exitAfterShot, 0);
-  options_parse("p --race 2 --race 3");
-  EXPECT_EQ(g_opt.race, 2) << "later options overwrite earlier ones";
-  options_parse("p --race");
-  EXPECT_EQ(g_opt.race, -1) << "missing argument: not recognised";
-  options_parse("p --RACE 2 -race 2 race 2");
-  EXPECT_EQ(g_opt.race, -1) << "options are case-sensitive and exact";
 }
 
 TEST(Options, Screenshots) {
-  options_parse("p --shot 2 1.5");
+  P("p --shot 2 1.5");
   EXPECT_EQ(g_opt.shot, 1);
   EXPECT_EQ(g_opt.shotTrack, 1);
   EXPECT_EQ(g_opt.shotTime, 1.5f);
@@ -110,111 +95,72 @@ TEST(Options, Screenshots) {
   EXPECT_EQ(g_opt.race, 1);
   EXPECT_EQ(g_opt.demo, 1);
 
-  options_parse("p -shot 1 0.25 --stay");
-  EXPECT_EQ(g_opt.shot, 1);
+  EXPECT_EQ(P("p -shot 1 0.25 --stay").exitAfterShot, 0);
   EXPECT_EQ(g_opt.race, 0);
-  EXPECT_EQ(g_opt.exitAfterShot, 0);
-  options_parse("p --stay --shot 1 0.25");
-  EXPECT_EQ(g_opt.exitAfterShot, 1) << "read left to right";
+  EXPECT_EQ(P("p --stay --shot 1 0.25").exitAfterShot, 1) << "read left to right";
 
-  options_parse("p --shot 0 3");
-  EXPECT_EQ(g_opt.shot, 1);
-  EXPECT_EQ(g_opt.shotTrack, -1);
-  EXPECT_EQ(g_opt.race, -1);
-  EXPECT_EQ(g_opt.demo, 0);
-  options_parse("p --shot -5 3");
+  // Track 0 or less is the title screen, not an undriven race.
+  for (const char* line : {"p --shot 0 3", "p --shot -5 3"}) {
+    EXPECT_EQ(P(line).shot, 1) << line;
+    EXPECT_EQ(g_opt.race, -1) << line;
+    EXPECT_EQ(g_opt.demo, 0) << line;
+  }
   EXPECT_EQ(g_opt.shotTrack, -6);
-  EXPECT_EQ(g_opt.race, -1) << "0 or less is the title screen, not an undriven race";
-  EXPECT_EQ(g_opt.demo, 0);
-
-  options_parse("p --shot 2");
-  EXPECT_EQ(g_opt.shot, 0) << "both arguments are required";
+  EXPECT_EQ(P("p --shot 2").shot, 0) << "both arguments are required";
   EXPECT_EQ(g_opt.race, -1);
 
-  options_parse("\"C:\\My Games\\skidline.exe\" --out \"my shots\\a b.bmp\" --shot 3 2");
-  EXPECT_STREQ(g_opt.out, "my shots\\a b.bmp");
+  EXPECT_STREQ(P("\"C:\\My Games\\skidline.exe\" --out \"my shots\\a b.bmp\" --shot 3 2").out, "my shots\\a b.bmp");
   EXPECT_EQ(g_opt.race, 2);
-  std::string longPath(400, 'p');
-  options_parse(("p --out " + longPath).c_str());
-  EXPECT_EQ(strlen(g_opt.out), 259u);
+  EXPECT_EQ(strlen(P("p --out " + std::string(400, 'p')).out), 259u);
 }
 
 TEST(Options, Switches) {
-  options_parse("p --nohud --vsync --windowed --fullscreen --fps 144 --laps 7 --screen 2");
-  EXPECT_EQ(g_opt.nohud, 1);
-  EXPECT_EQ(g_opt.vsync, 1);
-  EXPECT_EQ(g_opt.windowed, 1);
-  EXPECT_EQ(g_opt.fullscreen, 1);
+  P("p --nohud --vsync --windowed --fullscreen --fps 144 --laps 7 --screen 2");
+  EXPECT_EQ(g_opt.nohud + g_opt.vsync + g_opt.windowed + g_opt.fullscreen, 4);
   EXPECT_EQ(g_opt.fps, 144);
   EXPECT_EQ(g_opt.laps, 7);
   EXPECT_EQ(g_opt.screen, 2);
-  options_parse("p --window --fps x");
-  EXPECT_EQ(g_opt.windowed, 1);
+  EXPECT_EQ(P("p --window --fps x").windowed, 1);
   EXPECT_EQ(g_opt.fps, 0) << "a non-numeric value switches the limiter off";
-  options_parse("p --fps -3 --laps -1");
-  EXPECT_EQ(g_opt.fps, -3);
+  EXPECT_EQ(P("p --fps -3 --laps -1").fps, -3);
   EXPECT_EQ(g_opt.laps, -1);
-  options_parse("p --bogus --nohud stray");
-  EXPECT_EQ(g_opt.nohud, 1) << "unknown tokens are skipped one at a time";
-  options_parse("p --out --nohud");
-  EXPECT_STREQ(g_opt.out, "--nohud") << "an option takes the next token whatever it is";
+  EXPECT_EQ(P("p --bogus --nohud stray").nohud, 1) << "unknown tokens are skipped one at a time";
+  EXPECT_STREQ(P("p --out --nohud").out, "--nohud") << "an option takes the next token whatever it is";
   EXPECT_EQ(g_opt.nohud, 0);
 }
 
-TEST(Options, Resolution) {
-  options_parse("p --res 800x600");
-  EXPECT_EQ(g_opt.resW, 800);
-  EXPECT_EQ(g_opt.resH, 600);
-  EXPECT_EQ(g_opt.windowed, 1) << "a requested size implies a window";
-  options_parse("p --res 800X600 --fullscreen");
-  EXPECT_EQ(g_opt.resW, 800);
-  EXPECT_EQ(g_opt.windowed, 0);
-  options_parse("p --fullscreen --res 1024x768");
-  EXPECT_EQ(g_opt.windowed, 0) << "in either order";
-  options_parse("p --res 300x600");
-  EXPECT_EQ(g_opt.resW, 0);
-  EXPECT_EQ(g_opt.resH, 0);
-  EXPECT_EQ(g_opt.windowed, 0);
-  options_parse("p --res 320x239");
-  EXPECT_EQ(g_opt.resW, 0);
-  options_parse("p --res 320x240");
-  EXPECT_EQ(g_opt.resW, 320);
-  options_parse("p --res 800 --nohud");
-  EXPECT_EQ(g_opt.resW, 0) << "no height: ignored";
-  EXPECT_EQ(g_opt.nohud, 1) << "the argument is consumed either way";
-  options_parse("p --res 1280x720x32");
-  EXPECT_EQ(g_opt.resH, 720);
-  options_parse("p --res 1024x768 --res 10x10");
-  EXPECT_EQ(g_opt.resW, 1024) << "a rejected size keeps the earlier one";
-}
-
-TEST(Options, Aspect) {
-  options_parse("p --aspect 16:9");
-  EXPECT_EQ(g_opt.resW, 1280);
-  EXPECT_EQ(g_opt.resH, 720);
-  EXPECT_EQ(g_opt.windowed, 1);
-  options_parse("p --aspect 21/9");
-  EXPECT_EQ(g_opt.resW, 1680);
-  EXPECT_EQ(g_opt.resH, 720);
-  options_parse("p --aspect 4:3");
-  EXPECT_EQ(g_opt.resW, 960);
-  options_parse("p --aspect 5:4");
-  EXPECT_EQ(g_opt.resW, 900);
-  options_parse("p --aspect 16.18:10");
-  EXPECT_EQ(g_opt.resW, 1164) << "even width: 1165 has its lowest bit cleared";
-  options_parse("p --aspect 4");
-  EXPECT_EQ(g_opt.resW, 0) << "a bare number has no separator";
-  EXPECT_EQ(g_opt.windowed, 0);
-  options_parse("p --aspect 0:9");
-  EXPECT_EQ(g_opt.resW, 0);
-  options_parse("p --aspect 16:-9");
-  EXPECT_EQ(g_opt.resH, 0);
-  options_parse("p --aspect 99999999999:1");
-  EXPECT_EQ(g_opt.resW, 0) << "a width that does not fit is ignored";
-  EXPECT_EQ(g_opt.resH, 0);
-  options_parse("p --aspect 16:9 --fullscreen");
-  EXPECT_EQ(g_opt.resW, 1280);
-  EXPECT_EQ(g_opt.windowed, 0);
+TEST(Options, ResolutionAndAspect) {
+  const struct {
+    const char* line;
+    int w, h, windowed;
+  } cases[] = {
+      {"p --res 800x600", 800, 600, 1},  // a requested size implies a window
+      {"p --res 800X600 --fullscreen", 800, 600, 0},
+      {"p --fullscreen --res 1024x768", 1024, 768, 0},
+      {"p --res 300x600", 0, 0, 0},
+      {"p --res 320x239", 0, 0, 0},
+      {"p --res 320x240", 320, 240, 1},
+      {"p --res 800 --nohud", 0, 0, 0},  // no height: ignored, argument consumed
+      {"p --res 1280x720x32", 1280, 720, 1},
+      {"p --res 1024x768 --res 10x10", 1024, 768, 1},  // a rejected size keeps the earlier one
+      {"p --aspect 16:9", 1280, 720, 1},
+      {"p --aspect 21/9", 1680, 720, 1},
+      {"p --aspect 4:3", 960, 720, 1},
+      {"p --aspect 5:4", 900, 720, 1},
+      {"p --aspect 16.18:10", 1164, 720, 1},  // 1165 with its lowest bit cleared
+      {"p --aspect 4", 0, 0, 0},              // a bare number has no separator
+      {"p --aspect 0:9", 0, 0, 0},
+      {"p --aspect 16:-9", 0, 0, 0},
+      {"p --aspect 99999999999:1", 0, 0, 0},  // a width that does not fit
+      {"p --aspect 16:9 --fullscreen", 1280, 720, 0},
+  };
+  for (const auto& c : cases) {
+    P(c.line);
+    EXPECT_EQ(g_opt.resW, c.w) << c.line;
+    EXPECT_EQ(g_opt.resH, c.h) << c.line;
+    EXPECT_EQ(g_opt.windowed, c.windowed) << c.line;
+  }
+  EXPECT_EQ(P("p --res 800 --nohud").nohud, 1);
 }
 
 }  // namespace
