@@ -27,20 +27,14 @@ TEST(RequestRingStress, EveryRequestArrivesOnceAndInOrder) {
   const int kCount = 200000;
   SysThread t = sys_thread_start(consumer, nullptr, 65536);
   ASSERT_NE(t, nullptr);
-  int dropped = 0;
   for (int i = 0; i < kCount;) {
-    if (au_ring_post(&g_ring, i & 3, i, (float)(i & 1023))) {
-      i++;
-    } else {
-      dropped++;  // full: the game would drop it; here we try again
-    }
+    if (au_ring_post(&g_ring, i & 3, i, (float)(i & 1023))) i++;  // full: try again
   }
   sys_xchg(&g_done, 1);
   ASSERT_EQ(sys_thread_wait(t, 30000), 1);
   sys_thread_close(t);
   EXPECT_EQ(g_errors, 0);
   EXPECT_EQ(g_expect, kCount);
-  printf("full %d times\n", dropped);
 }
 
 }  // namespace
