@@ -9,27 +9,27 @@
 
 namespace {
 
-TEST(Files, ReadWholeFilesWithATrailingZero) {
+TEST(Files, ReadWholeFilesWithATrailingZeroAlsoByWindowsPaths) {
   TempDir dir;
-  spit("a.txt", std::string("hello\0world", 11));
+  mkdir("data", 0755);
+  spit("data/a.txt", std::string("hello\0world", 11));
   int size = -1;
-  char* p = (char*)file_read("a.txt", &size);
+  char* p = (char*)file_read("data\\a.txt", &size);
   ASSERT_NE(p, nullptr);
-  EXPECT_EQ(size, 11);
-  EXPECT_EQ(std::string(p, 11), std::string("hello\0world", 11));
-  EXPECT_EQ(p[11], 0);
+  EXPECT_EQ(std::string(p, size + 1), std::string("hello\0world\0", 12));
   mem_free(p);
-
-  p = (char*)file_read("a.txt", nullptr);  // the size pointer is optional
-  ASSERT_NE(p, nullptr);
-  mem_free(p);
+  EXPECT_EQ(file_exists("data\\a.txt"), 1);
+  EXPECT_EQ(file_write("data\\out.bin", "abc", 3), 1);
+  EXPECT_EQ(slurp("data/out.bin"), "abc");
 
   spit("empty", "");
-  size = -1;
   p = (char*)file_read("empty", &size);
   ASSERT_NE(p, nullptr) << "an empty file is a one-byte buffer";
   EXPECT_EQ(size, 0);
   EXPECT_EQ(p[0], 0);
+  mem_free(p);
+  p = (char*)file_read("empty", nullptr);  // the size pointer is optional
+  ASSERT_NE(p, nullptr);
   mem_free(p);
 }
 
@@ -40,25 +40,7 @@ TEST(Files, MissingFilesAndFoldersAreNotRead) {
   EXPECT_EQ(file_read("folder", &size), nullptr);
   EXPECT_EQ(file_read("missing.txt", &size), nullptr);
   EXPECT_EQ(size, 1234) << "the size is untouched on failure";
-  EXPECT_EQ(file_exists("folder"), 0);
-  EXPECT_EQ(file_exists("missing.txt"), 0);
-  spit("there", "x");
-  EXPECT_EQ(file_exists("there"), 1);
-}
-
-TEST(Files, WindowsPathsWork) {
-  TempDir dir;
-  mkdir("data", 0755);
-  mkdir("data/tracks", 0755);
-  spit("data/tracks/1.trk", "track");
-  EXPECT_EQ(file_exists("data\\tracks\\1.trk"), 1);
-  int size = 0;
-  char* p = (char*)file_read("data\\tracks\\1.trk", &size);
-  ASSERT_NE(p, nullptr);
-  EXPECT_STREQ(p, "track");
-  mem_free(p);
-  EXPECT_EQ(file_write("data\\out.bin", "abc", 3), 1);
-  EXPECT_EQ(slurp("data/out.bin"), "abc");
+  EXPECT_EQ(file_exists("folder") + file_exists("missing.txt"), 0);
 }
 
 TEST(Files, WriteReplacesAndReportsFailure) {
@@ -93,14 +75,12 @@ TEST(Log, LinesEndInCrLfAreFlushedAndCutAt509) {
   log_open("skidline.log");  // replaces the old log
   log_printf("fresh");
   EXPECT_EQ(slurp("skidline.log"), "fresh\r\n");
-}
 
-TEST(Log, AnUnopenedLogOnlyReachesTheDebugger) {
-  TempDir dir;
-  mkdir("skidline.log", 0755);  // cannot be created as a file
+  // A log that cannot be created only reaches the debugger.
+  unlink("skidline.log");
+  mkdir("skidline.log", 0755);
   log_open("skidline.log");
-  log_printf("nowhere to go %d", 1);  // must not crash
-  SUCCEED();
+  log_printf("nowhere to go %d", 1);
 }
 
 }  // namespace
