@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "main/main.h"
@@ -64,69 +65,45 @@ TEST(Options, DefaultsAreRewrittenOnEveryParse) {
             0);
 }
 
-TEST(Options, RaceAndDemoWithTheClamp) {
+TEST(Options, EachOptionAndTheRaceClamp) {
+  using O = Options;
   const struct {
     const char* line;
-    int race;
+    std::vector<std::pair<int O::*, int>> want;
   } cases[] = {
-      {"p --race 0", -1},  // track 0 means the title screen
-      {"p --race 1", 0},
-      {"p --race 7", 2},
-      {"p --race -5", 0},
-      {"p --race abc", -1},
-      {"p --race -2147483648", 2},  // int(N) - 1 wraps instead of overflowing
-      {"p --race 2 --race 3", 2},   // later options overwrite earlier ones
-      {"p --race", -1},             // missing argument: not recognised
-      {"p --RACE 2 -race 2 race 2", -1},
+      {"p --race 0", {{&O::race, -1}}},  // track 0 means the title screen
+      {"p --race 1", {{&O::race, 0}}},
+      {"p --race 7", {{&O::race, 2}}},
+      {"p --race -5", {{&O::race, 0}}},
+      {"p --race abc", {{&O::race, -1}}},
+      {"p --race -2147483648", {{&O::race, 2}}},  // int(N) - 1 wraps instead of overflowing
+      {"p --race 2 --race 3", {{&O::race, 2}}},   // later options overwrite earlier ones
+      {"p --race", {{&O::race, -1}}},             // missing argument: not recognised
+      {"p --RACE 2 -race 2 race 2", {{&O::race, -1}}},
+      {"p --demo 3", {{&O::demo, 1}, {&O::race, 2}, {&O::exitAfterShot, 0}}},
+      {"p --shot 2 1.5", {{&O::shot, 1}, {&O::shotTrack, 1}, {&O::exitAfterShot, 1}, {&O::race, 1}, {&O::demo, 1}}},
+      {"p -shot 1 0.25 --stay", {{&O::exitAfterShot, 0}, {&O::race, 0}}},
+      {"p --stay --shot 1 0.25", {{&O::exitAfterShot, 1}}},  // read left to right
+      // Track 0 or less is the title screen, not an undriven race.
+      {"p --shot 0 3", {{&O::race, -1}, {&O::demo, 0}}},
+      {"p --shot -5 3", {{&O::shot, 1}, {&O::shotTrack, -6}, {&O::race, -1}, {&O::demo, 0}}},
+      {"p --shot 2", {{&O::shot, 0}, {&O::race, -1}}},  // both arguments are required
+      {"p --nohud --vsync --fps 144 --laps 7 --screen 2",
+       {{&O::nohud, 1}, {&O::vsync, 1}, {&O::fps, 144}, {&O::laps, 7}, {&O::screen, 2}}},
+      {"p --window --fullscreen", {{&O::fullscreen, 1}}},
+      {"p --fps x", {{&O::fps, 0}}},  // a non-numeric value switches the limiter off
+      {"p --fps -3 --laps -1", {{&O::fps, -3}, {&O::laps, -1}}},
+      {"p --bogus --nohud stray", {{&O::nohud, 1}}},  // unknown tokens are skipped one at a time
+      {"p --out --nohud", {{&O::nohud, 0}}},          // an option takes the next token whatever it is
   };
-  for (const auto& c : cases) EXPECT_EQ(P(c.line).race, c.race) << c.line;
-  P("p --demo 3");
-  EXPECT_EQ(g_opt.demo, 1);
-  EXPECT_EQ(g_opt.race, 2);
-  EXPECT_EQ(g_opt.exitAfterShot, 0);
-}
-
-TEST(Options, Screenshots) {
-  P("p --shot 2 1.5");
-  EXPECT_EQ(g_opt.shot, 1);
-  EXPECT_EQ(g_opt.shotTrack, 1);
-  EXPECT_EQ(g_opt.shotTime, 1.5f);
-  EXPECT_EQ(g_opt.exitAfterShot, 1);
-  EXPECT_EQ(g_opt.race, 1);
-  EXPECT_EQ(g_opt.demo, 1);
-
-  EXPECT_EQ(P("p -shot 1 0.25 --stay").exitAfterShot, 0);
-  EXPECT_EQ(g_opt.race, 0);
-  EXPECT_EQ(P("p --stay --shot 1 0.25").exitAfterShot, 1) << "read left to right";
-
-  // Track 0 or less is the title screen, not an undriven race.
-  for (const char* line : {"p --shot 0 3", "p --shot -5 3"}) {
-    EXPECT_EQ(P(line).shot, 1) << line;
-    EXPECT_EQ(g_opt.race, -1) << line;
-    EXPECT_EQ(g_opt.demo, 0) << line;
+  for (const auto& c : cases) {
+    P(c.line);
+    for (const auto& w : c.want) EXPECT_EQ(g_opt.*w.first, w.second) << c.line;
   }
-  EXPECT_EQ(g_opt.shotTrack, -6);
-  EXPECT_EQ(P("p --shot 2").shot, 0) << "both arguments are required";
-  EXPECT_EQ(g_opt.race, -1);
-
+  EXPECT_EQ(P("p --shot 2 1.5").shotTime, 1.5f);
+  EXPECT_STREQ(P("p --out --nohud").out, "--nohud");
   EXPECT_STREQ(P("\"C:\\My Games\\skidline.exe\" --out \"my shots\\a b.bmp\" --shot 3 2").out, "my shots\\a b.bmp");
-  EXPECT_EQ(g_opt.race, 2);
   EXPECT_EQ(strlen(P("p --out " + std::string(400, 'p')).out), 259u);
-}
-
-TEST(Options, Switches) {
-  P("p --nohud --vsync --windowed --fullscreen --fps 144 --laps 7 --screen 2");
-  EXPECT_EQ(g_opt.nohud + g_opt.vsync + g_opt.windowed + g_opt.fullscreen, 4);
-  EXPECT_EQ(g_opt.fps, 144);
-  EXPECT_EQ(g_opt.laps, 7);
-  EXPECT_EQ(g_opt.screen, 2);
-  EXPECT_EQ(P("p --window --fps x").windowed, 1);
-  EXPECT_EQ(g_opt.fps, 0) << "a non-numeric value switches the limiter off";
-  EXPECT_EQ(P("p --fps -3 --laps -1").fps, -3);
-  EXPECT_EQ(g_opt.laps, -1);
-  EXPECT_EQ(P("p --bogus --nohud stray").nohud, 1) << "unknown tokens are skipped one at a time";
-  EXPECT_STREQ(P("p --out --nohud").out, "--nohud") << "an option takes the next token whatever it is";
-  EXPECT_EQ(g_opt.nohud, 0);
 }
 
 TEST(Options, ResolutionAndAspect) {
@@ -135,6 +112,7 @@ TEST(Options, ResolutionAndAspect) {
     int w, h, windowed;
   } cases[] = {
       {"p --res 800x600", 800, 600, 1},  // a requested size implies a window
+      {"p --window", 0, 0, 1},
       {"p --res 800X600 --fullscreen", 800, 600, 0},
       {"p --fullscreen --res 1024x768", 1024, 768, 0},
       {"p --res 300x600", 0, 0, 0},

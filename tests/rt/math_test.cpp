@@ -34,31 +34,25 @@ TEST(Maths, SineCosineArctangent) {
   EXPECT_NEAR(f_atan2(3.0f, 4.0f), 0.6435011f, 1e-7f) << "y comes first";
 }
 
+struct Case {
+  float x, want;
+};
+
 TEST(Maths, RootsAbsoluteConversionsFloorAndRound) {
   EXPECT_EQ(f_sqrt(-4.0f), 0.0f);
   EXPECT_EQ(f_sqrt(2.0f), 1.4142135f);
   EXPECT_EQ(f_abs(-2.5f), 2.5f);
   EXPECT_FALSE(signbit(f_abs(-0.0f)));
-  EXPECT_EQ(f_to_int(-3.9f), -3);
-  EXPECT_EQ(f_to_int(3.9f), 3);
-  EXPECT_EQ(f_to_int(2147483520.0f), 2147483520);
   // Outside the range: the hardware's "integer indefinite", never undefined.
-  EXPECT_EQ(f_to_int(3e9f), INT_MIN);
-  EXPECT_EQ(f_to_int(-3e9f), INT_MIN);
-  EXPECT_EQ(f_to_int(__builtin_nanf("")), INT_MIN);
-
-  EXPECT_EQ(f_floor(-1.5f), -2.0f);
-  EXPECT_EQ(f_floor(1.5f), 1.0f);
-  EXPECT_EQ(f_floor(-2.0f), -2.0f);
-  EXPECT_EQ(f_floor(-0.25f), -1.0f);
-  EXPECT_EQ(f_floor(-2147483648.0f), -2147483648.0f);
-  EXPECT_EQ(f_floor(5e9f), 5e9f) << "large values are already whole";
-  EXPECT_EQ(f_floor(-5e9f), -5e9f);
-  EXPECT_EQ(f_round(-0.5f), 0);
-  EXPECT_EQ(f_round(2.5f), 3);
-  EXPECT_EQ(f_round(-2.5f), -2);
-  EXPECT_EQ(f_round(-2.6f), -3);
-  EXPECT_EQ(f_round(1e10f), INT_MIN);
+  for (Case c : {Case{-3.9f, -3}, {3.9f, 3}, {2147483520.0f, 2147483520.0f}, {3e9f, INT_MIN}, {-3e9f, INT_MIN},
+                 {__builtin_nanf(""), INT_MIN}})
+    EXPECT_EQ(f_to_int(c.x), (int)c.want) << c.x;
+  // Large values are already whole.
+  for (Case c : {Case{-1.5f, -2}, {1.5f, 1}, {-2, -2}, {-0.25f, -1}, {-2147483648.0f, -2147483648.0f}, {5e9f, 5e9f},
+                 {-5e9f, -5e9f}})
+    EXPECT_EQ(f_floor(c.x), c.want) << c.x;
+  for (Case c : {Case{-0.5f, 0}, {2.5f, 3}, {-2.5f, -2}, {-2.6f, -3}, {1e10f, INT_MIN}})
+    EXPECT_EQ(f_round(c.x), (int)c.want) << c.x;
 }
 
 TEST(Maths, ExponentialAndPowerFollowTheirClamps) {
