@@ -204,11 +204,6 @@ void* proc(const char* name) {
   return (void*)&nop_header;  // prepare and unprepare
 }
 
-void restart() {
-  queued.clear();
-  sys_xchg(&writes, 0);
-}
-
 bool wait_writes(int n) {
   double t0 = time_now();
   while (sys_load(&writes) < n) {
@@ -231,54 +226,41 @@ void play(int n) {
 
 }  // namespace fake
 
-TEST(AudioThread, RefillsWhatThePlayedAndCountsOneUnderrunWhenAllTwelveRanOut) {
+TEST(AudioThread, RequestsApplyInOrderBuffersRefillAndOneUnderrunWhenAllTwelveRanOut) {
   TempDir dir;
   start(fake::proc);
-  fake::restart();
   ASSERT_EQ(audio_init(), 1);
   ASSERT_TRUE(fake::wait_writes(12)) << "all 12 buffers are queued at the start";
-  EXPECT_EQ(A.hdr[11].lpData, (char*)(A.pcm + 11 * 1024));
-  EXPECT_EQ(A.hdr[5].dwBufferLength, 2048u);
+  const int32_t base = A.ring.cmd_write;
+  // The thread is asleep: no buffer is done, so nothing is drained.
+  for (int i = 1; i <= 64; i++) audio_music_volume(i / 100.0f);
+  audio_music_volume(0.99f);  // the 65th: dropped
+  EXPECT_EQ(A.ring.cmd_read, base);
+  fake::play(1);
+  ASSERT_TRUE(fake::wait_writes(13));
+  EXPECT_EQ(A.ring.cmd_read, base + 64) << "all applied before the buffer was rendered";
+  EXPECT_EQ(A.syn->music_vol, 0.64f) << "in order, and the dropped one never arrives";
+  audio_engine(0.7f, 0.25f);
+  fake::play(1);
+  ASSERT_TRUE(fake::wait_writes(14));
+  EXPECT_EQ(A.syn->eng_rpm, 0.7f) << "the engine values are picked up for the next buffer";
+  EXPECT_EQ(A.syn->eng_load, 0.25f);
+
   auto underruns = [] {
     uint32_t u = 99;
     audio_stats(nullptr, &u, nullptr, nullptr);
     return u;
   };
   fake::play(3);
-  ASSERT_TRUE(fake::wait_writes(15));
+  ASSERT_TRUE(fake::wait_writes(17));
   EXPECT_EQ(underruns(), 0u);
-  EXPECT_EQ(fake::queued.back(), &A.hdr[2]) << "refilled in order";
+  EXPECT_EQ(fake::queued.back(), &A.hdr[4]) << "refilled in order";
   fake::play(12);  // the device ran dry
-  ASSERT_TRUE(fake::wait_writes(27));
+  ASSERT_TRUE(fake::wait_writes(29));
   EXPECT_EQ(underruns(), 1u) << "a pass that finds every buffer played counts exactly one";
-  EXPECT_EQ(sys_load(&fake::writes), 27) << "and stops after 12 refills";
+  EXPECT_EQ(sys_load(&fake::writes), 29) << "and stops after 12 refills";
   fake::play(11);
-  ASSERT_TRUE(fake::wait_writes(38));
+  ASSERT_TRUE(fake::wait_writes(40));
   EXPECT_EQ(underruns(), 1u);
-  audio_shutdown();
-}
-
-TEST(AudioThread, SixtyFourRequestsWaitingAreAppliedInOrderAtTheNextBuffer) {
-  TempDir dir;
-  start(fake::proc);
-  fake::restart();
-  ASSERT_EQ(audio_init(), 1);
-  ASSERT_TRUE(fake::wait_writes(12));
-  const int32_t base = A.ring.cmd_write;
-  // The thread is asleep: no buffer is done, so nothing is drained.
-  for (int i = 1; i <= 64; i++) audio_music_volume(i / 100.0f);
-  audio_music_volume(0.99f);  // the 65th: dropped
-  EXPECT_EQ(A.ring.cmd_read, base);
-  EXPECT_EQ(A.ring.cmd_write, base + 64);
-  fake::play(1);
-  ASSERT_TRUE(fake::wait_writes(13));
-  EXPECT_EQ(A.ring.cmd_read, base + 64) << "all applied before the buffer was rendered";
-  EXPECT_EQ(A.syn->music_vol, 0.64f) << "in order, and the dropped one never arrives";
-  audio_sfx_vol(4, 0.5f);
-  audio_engine(0.7f, 0.25f);
-  fake::play(1);
-  ASSERT_TRUE(fake::wait_writes(14));
-  EXPECT_EQ(A.syn->eng_rpm, 0.7f) << "the engine values are picked up for the next buffer";
-  EXPECT_EQ(A.syn->eng_load, 0.25f);
   audio_shutdown();
 }
