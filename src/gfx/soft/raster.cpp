@@ -702,15 +702,21 @@ FORCE_INLINE i8 box_mask(const Tri& t, int x, int yy) {
 
 // Small triangles (at most 64 pixels across): edge functions fit 32 bits and
 // are tested a block at a time.
-template <class P>
-void cover_small(const Tri& t, P& pix) {
-  i8 rowE[3], stepX[3], stepY[3];
+// rowE: the three edge functions over the first 4 x 2 block; stepX, stepY:
+// their change to the next block across and down.
+FORCE_INLINE void small_edges(const Tri& t, i8 rowE[3], i8 stepX[3], i8 stepY[3]) {
   for (int k = 0; k < 3; k++) {
     int32_t e = (int32_t)t.e0[k], ex = (int32_t)t.ex[k], ey = (int32_t)t.ey[k];
     rowE[k] = splati(e) + splati(ex) * kLanesXi + splati(ey) * kLanesYi;
     stepX[k] = splati(4 * ex);
     stepY[k] = splati(2 * ey);
   }
+}
+
+template <class P>
+void cover_small(const Tri& t, P& pix) {
+  i8 rowE[3], stepX[3], stepY[3];
+  small_edges(t, rowE, stepX, stepY);
   const int ex0neg = t.ex[0] < 0, ex1neg = t.ex[1] < 0, ex2neg = t.ex[2] < 0;
   // (locals: stores to the target could otherwise alias the box)
   const int bx0 = t.bx0, bx1 = t.bx1, by0 = t.by0, by1 = t.by1, ox = t.ox;
@@ -756,13 +762,8 @@ void cover_small(const Tri& t, P& pix) {
 // Whether a small triangle covers any pixel at all, before its planes are
 // worth setting up (tiny far-away triangles often cover none).
 bool covers_any_small(const Tri& t) {
-  i8 rowE[3];
-  for (int k = 0; k < 3; k++) {
-    int32_t e = (int32_t)t.e0[k], ex = (int32_t)t.ex[k], ey = (int32_t)t.ey[k];
-    rowE[k] = splati(e) + splati(ex) * kLanesXi + splati(ey) * kLanesYi;
-  }
-  const i8 stepX[3] = {splati(4 * (int32_t)t.ex[0]), splati(4 * (int32_t)t.ex[1]), splati(4 * (int32_t)t.ex[2])};
-  const i8 stepY[3] = {splati(2 * (int32_t)t.ey[0]), splati(2 * (int32_t)t.ey[1]), splati(2 * (int32_t)t.ey[2])};
+  i8 rowE[3], stepX[3], stepY[3];
+  small_edges(t, rowE, stepX, stepY);
   for (int yy = t.oy; yy <= t.by1; yy += 2) {
     i8 e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
     for (int x = t.ox; x <= t.bx1; x += 4) {
