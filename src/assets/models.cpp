@@ -175,12 +175,7 @@ static uint32_t rd32(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
-static float rdf(const uint8_t* p) {
-  uint32_t u = rd32(p);
-  float f;
-  memcpy(&f, &u, 4);
-  return f;
-}
+static float rdf(const uint8_t* p) { return rt_bit_cast<float>(rd32(p)); }
 
 int skm_valid(const uint8_t* d, size_t size) {
   if (!d || size < 16) return 0;

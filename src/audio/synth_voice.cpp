@@ -15,11 +15,7 @@ float syn_exp2(float x) {
   float p = 1.0f + f * (0.6931472f + f * (0.2402265f + f * (0.0555041f + f * 0.0096181f)));
   // p * 2^n by adding n to the exponent field (unsigned arithmetic, so a
   // negative n is simply a wrapped addition).
-  uint32_t bits;
-  memcpy(&bits, &p, 4);
-  bits += (uint32_t)n * (1u << 23);
-  memcpy(&p, &bits, 4);
-  return p;
+  return rt_bit_cast<float>(rt_bit_cast<uint32_t>(p) + (uint32_t)n * (1u << 23));
 }
 
 float syn_sin(float x) {

@@ -19,12 +19,6 @@ Mat4 g_curView, g_curProj;
 
 static const Mat4 kIdentity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
-static uint32_t float_bits(float f) {
-  uint32_t u;
-  memcpy(&u, &f, sizeof u);
-  return u;
-}
-
 // ---- cached setters -----------------------------------------------------------------------------
 void gfx_rs(uint32_t state, uint32_t value) {
   if (state < RS_CACHED) {
@@ -143,8 +137,8 @@ void gfx_cull(int on) { gfx_rs(D3DRS_CULLMODE, on ? D3DCULL_CCW : D3DCULL_NONE);
 
 void gfx_set_fog_params(uint32_t colour, float start, float end) {
   gfx_rs(D3DRS_FOGCOLOR, colour);
-  gfx_rs(D3DRS_FOGSTART, float_bits(start));
-  gfx_rs(D3DRS_FOGEND, float_bits(end));
+  gfx_rs(D3DRS_FOGSTART, rt_bit_cast<uint32_t>(start));
+  gfx_rs(D3DRS_FOGEND, rt_bit_cast<uint32_t>(end));
 }
 
 void gfx_set_sun(Vec3 dir, uint32_t colour, uint32_t ambient) {

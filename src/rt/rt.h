@@ -30,6 +30,15 @@ int rt_memcmp(const void* a, const void* b, size_t n);
 }
 #endif
 
+// The bits of a value as another type of the same size (float <-> uint32_t).
+template <typename To, typename From>
+inline To rt_bit_cast(const From& from) {
+  static_assert(sizeof(To) == sizeof(From), "same size only");
+  To to;
+  __builtin_memcpy(&to, &from, sizeof to);
+  return to;
+}
+
 // ---- memory ---------------------------------------------------------------
 void* mem_alloc(size_t size);               // zero-filled; size 0 asks for 1 byte; null on failure
 void* mem_realloc(void* ptr, size_t size);  // bytes added at the end are zero; null ptr = mem_alloc

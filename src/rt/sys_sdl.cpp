@@ -16,17 +16,6 @@
 
 #include <SDL.h>
 
-void sys_fpu_init() {
-  uint16_t cw = 0x027F;
-  __asm__ volatile("fldcw %0" : : "m"(cw));
-}
-
-uint16_t sys_fpu_control() {
-  uint16_t cw;
-  __asm__ volatile("fnstcw %0" : "=m"(cw));
-  return cw;
-}
-
 // ---- heap ---------------------------------------------------------------------
 // Each block carries its size in front, so a grown block's new bytes can be
 // zeroed as the Windows heap does.
