@@ -4,8 +4,8 @@
 #include "assets/assets_internal.h"
 #include "rt/rt.h"
 
-static const uint32_t P = 374761393u;
-static const uint32_t Q = 668265263u;
+static const uint32_t kHashMulA = 374761393u;  // odd multipliers that spread x and y
+static const uint32_t kHashMulB = 668265263u;
 static const float TWO_PI = 6.2831853f;
 
 uint32_t tex_hash(uint32_t s) {
@@ -123,7 +123,7 @@ static void fill_hills(uint32_t* px, int w, int h) {
   const uint32_t k = (uint32_t)-397355484;
   for (int x = 0; x < w; x++) {
     float t = TWO_PI * (float)x / 256.0f;
-    uint32_t s = 0xC121B31Du + (uint32_t)x * P;
+    uint32_t s = 0xC121B31Du + (uint32_t)x * kHashMulA;
     float ridge = f_sin(3.0f * t) * 10.0f + 22.0f + f_sin(7.0f * t + 1.0f) * 6.0f + f_sin(17.0f * t) * 3.0f;
     float hills = f_sin(5.0f * t + 2.0f) * 5.0f + 40.0f + f_sin(11.0f * t) * 3.0f;
     int ridgeI = f_to_int(ridge), hillsI = f_to_int(hills);
@@ -131,7 +131,7 @@ static void fill_hills(uint32_t* px, int w, int h) {
       float fy = (float)y;
       uint32_t c = 0;
       if (fy > hills) {
-        int n = (int)(tex_hash(s + (uint32_t)y * Q + k) & 15);
+        int n = (int)(tex_hash(s + (uint32_t)y * kHashMulB + k) & 15);
         int e = n - (y - hillsI) / 2 - 8;
         c = rgb(clamp255(e + 58), clamp255(e + 112), clamp255(e + 52));
       } else if (fy > ridge) {
@@ -148,22 +148,22 @@ static void fill_desert(uint32_t* px, int w, int h) {
   const uint32_t k = (uint32_t)-198677742;
   for (int x = 0; x < w; x++) {
     float t = TWO_PI * (float)x / 256.0f;
-    uint32_t s = 0xC121B31Du + (uint32_t)x * P;
+    uint32_t s = 0xC121B31Du + (uint32_t)x * kHashMulA;
     int j = 24 * x / 256;
     float p = (float)(24 * x) / 256.0f - (float)j;
     float ground = f_sin(9.0f * t) * 4.0f + 46.0f;
     float mesa;
-    if (tex_hash((uint32_t)j * P - 0x1E92CA3Du) % 3 == 0)
+    if (tex_hash((uint32_t)j * kHashMulA - 0x1E92CA3Du) % 3 == 0)
       mesa = f_sin(13.0f * t) * 4.0f + 50.0f;  // a group without a mesa
     else if (p < 0.12f || p > 0.88f)
       mesa = 54.0f;  // gap between mesas
     else
-      mesa = (float)(18 + tex_hash((uint32_t)j * P - 0x4667B56Cu) % 22);
+      mesa = (float)(18 + tex_hash((uint32_t)j * kHashMulA - 0x4667B56Cu) % 22);
     for (int y = 0; y < h; y++) {
       float fy = (float)y;
       uint32_t c = 0;
       if (fy > ground) {
-        int n = (int)(tex_hash(s + (uint32_t)y * Q + k) & 15);
+        int n = (int)(tex_hash(s + (uint32_t)y * kHashMulB + k) & 15);
         c = rgb(186 + n, 110 + n, 60 + n);
       } else if (fy > mesa) {
         if (fy < mesa + 2.0f)
@@ -178,15 +178,15 @@ static void fill_desert(uint32_t* px, int w, int h) {
 
 static void fill_night(uint32_t* px, int w, int h) {
   for (int x = 0; x < w; x++) {
-    uint32_t s = 0xC121B31Du + (uint32_t)x * P;
-    int bw = 6 + (int)(tex_hash((uint32_t)(x / 10) * P - 0x62650BADu) & 7);
-    int roof = 64 - 14 - (int)(tex_hash((uint32_t)(x / bw) * P + 0x3CEEA10Fu) % 34);
-    int back = roof - 6 - (int)(tex_hash((uint32_t)(x / 23) * P - 0x73678893u) % 14);
+    uint32_t s = 0xC121B31Du + (uint32_t)x * kHashMulA;
+    int bw = 6 + (int)(tex_hash((uint32_t)(x / 10) * kHashMulA - 0x62650BADu) & 7);
+    int roof = 64 - 14 - (int)(tex_hash((uint32_t)(x / bw) * kHashMulA + 0x3CEEA10Fu) % 34);
+    int back = roof - 6 - (int)(tex_hash((uint32_t)(x / 23) * kHashMulA - 0x73678893u) % 14);
     for (int y = 0; y < h; y++) {
       uint32_t c = 0;
       if (y > roof) {
         c = 0xFF16182Cu;
-        if (x % 3 == 1 && y % 4 == 1 && tex_hash(s + (uint32_t)y * Q) % 5 == 0) c = 0xFFFAD66Eu;
+        if (x % 3 == 1 && y % 4 == 1 && tex_hash(s + (uint32_t)y * kHashMulB) % 5 == 0) c = 0xFFFAD66Eu;
       } else if (y > back) {
         c = 0xFF222442u;  // distant buildings
       }
@@ -232,8 +232,8 @@ static Kind kind_of(const char* b) {
 }
 
 static uint32_t square_pixel(Kind kind, int x, int y) {
-  uint32_t a = tex_hash((uint32_t)x * P + (uint32_t)y * Q + 0x85EBCA77u) & 255;
-  uint32_t b = tex_hash((uint32_t)(x / 4) * P + (uint32_t)(y / 4) * Q + 0x0BD794EEu) & 255;
+  uint32_t a = tex_hash((uint32_t)x * kHashMulA + (uint32_t)y * kHashMulB + 0x85EBCA77u) & 255;
+  uint32_t b = tex_hash((uint32_t)(x / 4) * kHashMulA + (uint32_t)(y / 4) * kHashMulB + 0x0BD794EEu) & 255;
   int ia = (int)a, ib = (int)b;
   switch (kind) {
     case K_WHITE:
@@ -290,7 +290,7 @@ static uint32_t square_pixel(Kind kind, int x, int y) {
     }
     case K_WINDOWS: {
       if (x % 8 >= 2 && x % 8 <= 5 && y % 8 >= 2 && y % 8 <= 5) {
-        uint32_t hw = tex_hash((uint32_t)(x / 8) * P + (uint32_t)(y / 8) * Q - 61367357u);
+        uint32_t hw = tex_hash((uint32_t)(x / 8) * kHashMulA + (uint32_t)(y / 8) * kHashMulB - 61367357u);
         return hw % 3 != 0 ? 0xFFFCDC78u : 0xFF283246u;
       }
       int c = ia / 20;

@@ -56,7 +56,7 @@ struct Audio {
   double qpf;
 };
 
-extern Audio A;
+extern Audio g_audio;
 
 void au_fill(int i);
 int64_t thread_cpu_100ns();

@@ -24,7 +24,7 @@ int app_main() {
   options_parse(sys_command_line());
   log_printf("%s starting, cmd: %s", "SKIDLINE", sys_command_line());
 
-  // The window and the frame loop come next; until then the program stops here.
+  // No window or frame loop in this program: it logs its start and ends.
   log_printf("exit");
   return 0;
 }

@@ -2,7 +2,7 @@
 #include "main/main.h"
 #include "rt/rt.h"
 
-static char cmd[CMD_CAP];
+static char g_cmdBuf[CMD_CAP];
 static char* g_tokens[CMD_MAX_TOKENS];
 
 int cmd_split(char* p, char** tokens, int maxTokens) {
@@ -112,8 +112,8 @@ static int read_option(char** t, int i, int n) {
 }
 
 void options_parse(const char* commandLine) {
-  str_cpy(cmd, commandLine, sizeof cmd);
-  int n = cmd_split(cmd, g_tokens, CMD_MAX_TOKENS);
+  str_cpy(g_cmdBuf, commandLine, sizeof g_cmdBuf);
+  int n = cmd_split(g_cmdBuf, g_tokens, CMD_MAX_TOKENS);
 
   memset(&g_opt, 0, sizeof g_opt);
   g_opt.race = -1;

@@ -3,8 +3,8 @@
 // once the control word is 0x027F (sys_fpu_init).
 #include "rt/rt.h"
 
-static const float P = 3.1415927f;   // single-precision pi
-static const float T = 6.2831855f;   // single-precision two pi
+static const float kPi = 3.1415927f;     // single precision
+static const float kTwoPi = 6.2831855f;  // single precision
 
 // fsin/fcos only accept |x| < 2^63; larger arguments are first reduced by
 // whole turns with fprem1 (at extended precision).
@@ -118,10 +118,10 @@ float f_wrap_angle(float a) {
   // Far-out values would need millions of single-precision turns (or never
   // move at all): take whole turns off exactly on the x87 first.
   if (a > 1.0e4f || a < -1.0e4f) a = (float)x87_reduce(a);
-  if (a > P) {
-    while (a > P) a -= T;
+  if (a > kPi) {
+    while (a > kPi) a -= kTwoPi;
   } else {
-    while (a < -P) a += T;
+    while (a < -kPi) a += kTwoPi;
   }
   return a;
 }

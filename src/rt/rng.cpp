@@ -24,13 +24,13 @@ float rng_range(uint32_t* state, float lo, float hi) {
   return lo + span * rng_float(state);
 }
 
-static int64_t base;  // counter at the first call
-static int64_t freq;  // counts per second; 0 until the first call
+static int64_t g_clockBase;  // counter at the first call
+static int64_t g_clockFreq;  // counts per second; 0 until the first call
 
 double time_now() {
-  if (freq == 0) {
-    freq = sys_counter_freq();
-    base = sys_counter();
+  if (g_clockFreq == 0) {
+    g_clockFreq = sys_counter_freq();
+    g_clockBase = sys_counter();
   }
-  return (double)(sys_counter() - base) / (double)freq;
+  return (double)(sys_counter() - g_clockBase) / (double)g_clockFreq;
 }
