@@ -82,6 +82,28 @@ class GfxTest : public ::testing::Test {
     if (copy) copy->Release();
     return px;
   }
+  // Every value the state cache holds as sent, read back from the device:
+  // empty when they all agree, else the first few that do not.
+  std::string cache_vs_device() {
+    std::string bad;
+    DWORD v;
+    auto check = [&](const char* what, int i, int j, HRESULT hr, uint32_t want) {
+      if ((hr < 0 || v != want) && bad.size() < 200)
+        bad += std::string(what) + "[" + std::to_string(i) + "][" + std::to_string(j) + "] ";
+    };
+    for (int s = 0; s < RS_CACHED; s++)
+      if (g_rsOk[s]) check("rs", s, 0, dev()->GetRenderState((D3DRENDERSTATETYPE)s, &v), g_rsVal[s]);
+    for (int st = 0; st < TSS_STAGES; st++)
+      for (int t = 0; t < TSS_TYPES; t++)
+        if (g_tssOk[st][t])
+          check("tss", st, t, dev()->GetTextureStageState(st, (D3DTEXTURESTAGESTATETYPE)t, &v), g_tssVal[st][t]);
+    for (int sm = 0; sm < SAMP_UNITS; sm++)
+      for (int t = 0; t < SAMP_TYPES; t++)
+        if (g_sampOk[sm][t])
+          check("samp", sm, t, dev()->GetSamplerState(sm, (D3DSAMPLERSTATETYPE)t, &v), g_sampVal[sm][t]);
+    if (g_fvfOk) check("fvf", 0, 0, dev()->GetFVF(&v), g_fvf);
+    return bad;
+  }
   std::vector<uint32_t> read_low() {
     ui_flush();
     return read_target(g_rtSurf, g_lowW, g_lowH);

@@ -42,6 +42,7 @@ TEST_F(GfxTest, RepeatedValuesReachTheDeviceOnce) {
   EXPECT_EQ(calls([] { gfx_set_sun(Vec3{0, -1, 0}, 0xFFFFFFFF, 0xFF202020); }), 2);
   EXPECT_EQ(calls([] { gfx_set_fog_params(0xFF8090A0, 10, 100), gfx_set_fog_params(0xFF8090A0, 10, 100); }), 3);
   EXPECT_EQ(calls([] { gfx_set_fog_params(0xFF8090A0, 10, 120); }), 1);
+  EXPECT_EQ(cache_vs_device(), "");
 }
 
 TEST_F(GfxTest, TintBlendingAndLightingShowInThePicture) {
@@ -87,9 +88,17 @@ TEST_F(GfxTest, TintBlendingAndLightingShowInThePicture) {
                     {-1, -1, 0, 0, 0, -1, ~0u, 0, 0}, {1, -1, 0, 0, 0, -1, ~0u, 0, 0}};
   gfx_fvf(FVF_MESH);
   gfx_draw_up(D3DPT_TRIANGLESTRIP, 2, wall, sizeof(Vertex));
-  uint32_t c = read_low()[(size_t)g_lowH / 2 * g_lowW + g_lowW / 2];
+  const size_t centre = (size_t)g_lowH / 2 * g_lowW + g_lowW / 2;
+  uint32_t c = read_low()[centre];
   for (int shift : {16, 8, 0}) EXPECT_NEAR((int)(c >> shift & 255), (int)(0x905030u >> shift & 255), 1) << shift;
+  // Linear fog from 1 to 5 m takes the wall 3 m away half way to the fog colour.
+  gfx_set_fog(1);
+  gfx_set_fog_params(0xFF000000u, 1.0f, 5.0f);
+  gfx_draw_up(D3DPT_TRIANGLESTRIP, 2, wall, sizeof(Vertex));
+  c = read_low()[centre];
+  for (int shift : {16, 8, 0}) EXPECT_NEAR((int)(c >> shift & 255), (int)(0x905030u >> shift & 255) / 2, 2) << shift;
   gfx_end_low_and_present();
+  EXPECT_EQ(cache_vs_device(), "");
 }
 
 }  // namespace
