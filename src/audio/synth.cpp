@@ -8,9 +8,9 @@ static int valid_instr(int i) {
   return i > 0 && i < g_syn_ninstr;
 }
 
-static void release(SynVoice* V) {
-  V->gate = 0;
-  V->stage = 2;
+static void release(SynVoice* voice) {
+  voice->gate = 0;
+  voice->stage = 2;
 }
 
 static void release_music(Synth* s) {
@@ -50,8 +50,8 @@ void start_song(Synth* s, int song) {
   release_music(s);
   s->playing = 0;
   if (song >= 0 && song < g_syn_nsongs && compile_song(s, song)) {
-    const SynSong* S = &g_syn_songs[song];
-    float step_len = syn_step_len(s->rate, S->bpm);
+    const SynSong* def = &g_syn_songs[song];
+    float step_len = syn_step_len(s->rate, def->bpm);
     if (!(step_len >= 1.0f)) {  // a tempo beyond one step per sample would never end a block
       s->song = -1;
       return;
@@ -61,12 +61,12 @@ void start_song(Synth* s, int song) {
     s->playing = 1;
     s->step = 0;
     s->step_timer = 0.0f;
-    s->swing = S->swing;
-    s->song_vol = S->volume;
-    s->echo_len = clamp_i(trunc_i(step_len * 4.0f * S->echo_beats), 64, SYN_ECHO_MAX);
+    s->swing = def->swing;
+    s->song_vol = def->volume;
+    s->echo_len = clamp_i(trunc_i(step_len * 4.0f * def->echo_beats), 64, SYN_ECHO_MAX);
     if (s->echo_pos >= s->echo_len) s->echo_pos = 0;  // the old tail plays on
-    s->echo_fb = trunc_i(S->echo_feedback * 256.0f);
-    s->echo_mix = trunc_i(S->echo_mix * 256.0f);
+    s->echo_fb = trunc_i(def->echo_feedback * 256.0f);
+    s->echo_mix = trunc_i(def->echo_mix * 256.0f);
     s->fade = 1.0f;
     s->fading = 0;
   } else {
@@ -148,19 +148,20 @@ void syn_sfx(Synth* s, int id, float volume) {
 
 static void fire_event(Synth* s, const SynSfxEvent* e) {
   const SynSfxNote* n = e->note;
-  SynVoice* V = &s->voice[8 + n->selector % 4];
+  SynVoice* voice = &s->voice[8 + n->selector % 4];
   if (e->is_release) {
-    if (V->active && V->gate && valid_instr(n->instrument) && V->instr == &g_syn_instr[n->instrument]) release(V);
+    if (voice->active && voice->gate && valid_instr(n->instrument) && voice->instr == &g_syn_instr[n->instrument])
+      release(voice);
     return;
   }
   if (valid_instr(n->instrument)) voice_on(s, 8 + n->selector % 4, n->instrument, n->note, n->volume * e->volume, 1);
-  V->amp = 1.0f;
-  V->detune_ratio = 0.0f;
+  voice->amp = 1.0f;
+  voice->detune_ratio = 0.0f;
   if (n->slide != 0) {
     float blocks = (float)s->rate * (float)n->dur_ms * 0.001f / 32.0f;
     if (blocks < 1.0f) blocks = 1.0f;
-    V->slide_ratio = syn_exp2((float)n->slide / (blocks * 12.0f));
-    V->slide_blocks = blocks;
+    voice->slide_ratio = syn_exp2((float)n->slide / (blocks * 12.0f));
+    voice->slide_blocks = blocks;
   }
 }
 
@@ -238,28 +239,28 @@ static void run_engine(Synth* s) {
   s->eng_load_s += (s->eng_load - s->eng_load_s) * 0.03f;
   if (s->eng_on_s < 0.002f && s->eng_on <= 0.0f) {
     for (int j = 0; j < 2; j++) {
-      SynVoice* V = &s->voice[12 + j];
-      if (V->active && V->gate) release(V);
+      SynVoice* voice = &s->voice[12 + j];
+      if (voice->active && voice->gate) release(voice);
     }
     return;
   }
   for (int j = 0; j < 2; j++) {
-    SynVoice* V = &s->voice[12 + j];
-    if ((!V->active || !V->gate) && valid_instr(g_syn_engine_instr[j]))
+    SynVoice* voice = &s->voice[12 + j];
+    if ((!voice->active || !voice->gate) && valid_instr(g_syn_engine_instr[j]))
       voice_on(s, 12 + j, g_syn_engine_instr[j], 30, 1.0f, 1);
     s->eng_rng = s->eng_rng * 1664525u + 1013904223u;
     float jitter = 1.0f + (float)((int32_t)(s->eng_rng >> 24) - 128) * 0.00009375f;
     float f = (s->eng_rpm_s * 96.0f + 34.0f) * jitter;
     float a = (s->eng_rpm_s * 0.35f + 0.65f) * (s->eng_load_s * 0.7f + 0.3f) * s->eng_on_s;
     if (j == 0) {
-      V->freq = f;
-      V->amp = a > 0.0001f ? a : 0.0001f;
+      voice->freq = f;
+      voice->amp = a > 0.0001f ? a : 0.0001f;
     } else {
-      V->freq = f * 0.5f;
+      voice->freq = f * 0.5f;
       float a2 = a * 0.8f;
-      V->amp = a2 > 0.0001f ? a2 : 0.0001f;
+      voice->amp = a2 > 0.0001f ? a2 : 0.0001f;
     }
-    V->detune_ratio = 0.0f;
+    voice->detune_ratio = 0.0f;
   }
 }
 

@@ -67,41 +67,41 @@ static int valid_instr(int i) {
 
 void voice_on(Synth* s, int v, int instrument, int note, float velocity, int is_sfx) {
   if (v < 0 || v >= SYN_VOICES || !valid_instr(instrument)) return;
-  SynVoice* V = &s->voice[v];
+  SynVoice* voice = &s->voice[v];
   const SynInstr* in = &g_syn_instr[instrument];
-  if (V->active && V->instr == in) {
-    V->last_freq = -1.0f;
-    V->is_sfx = is_sfx;
+  if (voice->active && voice->instr == in) {
+    voice->last_freq = -1.0f;
+    voice->is_sfx = is_sfx;
   } else {
-    V->pan_l = f_sqrt((1.0f - in->pan) / 2.0f);
-    V->pan_r = f_sqrt((1.0f + in->pan) / 2.0f);
-    if (V->instr != in) V->last_cutoff = -1.0f;
-    V->instr = in;
-    V->is_sfx = is_sfx;
-    V->last_freq = -1.0f;
-    if (!V->active) {
-      V->level = 0.0f;
-      V->lp1 = V->lp2 = 0;
-      V->gain_l = V->gain_r = V->gain_echo = 0;
+    voice->pan_l = f_sqrt((1.0f - in->pan) / 2.0f);
+    voice->pan_r = f_sqrt((1.0f + in->pan) / 2.0f);
+    if (voice->instr != in) voice->last_cutoff = -1.0f;
+    voice->instr = in;
+    voice->is_sfx = is_sfx;
+    voice->last_freq = -1.0f;
+    if (!voice->active) {
+      voice->level = 0.0f;
+      voice->lp1 = voice->lp2 = 0;
+      voice->gain_l = voice->gain_r = voice->gain_echo = 0;
     }
   }
   // A velocity beyond 0..1 (an effect played louder than full) would push the
   // integer mix past its headroom.
-  V->velocity = velocity > 1.0f ? 1.0f : (velocity > 0.0f ? velocity : 0.0f);
-  V->active = 1;
-  V->gate = 1;
-  V->stage = 0;
-  V->time = 0.0f;
-  V->freq = 440.0f * syn_exp2((float)(note - 69) * 0.083333336f);
-  V->slide_ratio = 1.0f;
-  V->slide_blocks = 0.0f;
-  V->pitch_env = in->pitch_env;
-  V->decay_k = time_coef(s->rate, in->decay);
-  V->release_k = time_coef(s->rate, in->release);
-  V->pitch_k = time_coef(s->rate, in->pitch_decay);
-  if (in->wave == 3 && in->pitch_env > 0.0f) V->phase1 = 0;  // every drum hit alike
-  if (V->noise == 0) V->noise = ((uint32_t)v * 499u) ^ 0x4A5Bu;
-  if (V->amp <= 0.0f) V->amp = 1.0f;
+  voice->velocity = velocity > 1.0f ? 1.0f : (velocity > 0.0f ? velocity : 0.0f);
+  voice->active = 1;
+  voice->gate = 1;
+  voice->stage = 0;
+  voice->time = 0.0f;
+  voice->freq = 440.0f * syn_exp2((float)(note - 69) * 0.083333336f);
+  voice->slide_ratio = 1.0f;
+  voice->slide_blocks = 0.0f;
+  voice->pitch_env = in->pitch_env;
+  voice->decay_k = time_coef(s->rate, in->decay);
+  voice->release_k = time_coef(s->rate, in->release);
+  voice->pitch_k = time_coef(s->rate, in->pitch_decay);
+  if (in->wave == 3 && in->pitch_env > 0.0f) voice->phase1 = 0;  // every drum hit alike
+  if (voice->noise == 0) voice->noise = ((uint32_t)v * 499u) ^ 0x4A5Bu;
+  if (voice->amp <= 0.0f) voice->amp = 1.0f;
 }
 
 // ---- sample loops ------------------------------------------------------------------------
@@ -129,14 +129,14 @@ struct Ramp {
 };
 
 template <int K>
-static void run_samples(SynVoice* V, Synth* s, int hp, Ramp g) {
-  uint32_t ph1 = V->phase1, ph2 = V->phase2;
-  const uint32_t inc1 = V->inc1, inc2 = V->inc2;
-  uint32_t noise = V->noise;
-  const uint32_t thr = V->pulse_thr;
-  const int32_t dc = V->pulse_dc;
-  int32_t lp1 = V->lp1, lp2 = V->lp2;
-  const int32_t a = V->filt_a;
+static void run_samples(SynVoice* voice, Synth* s, int hp, Ramp g) {
+  uint32_t ph1 = voice->phase1, ph2 = voice->phase2;
+  const uint32_t inc1 = voice->inc1, inc2 = voice->inc2;
+  uint32_t noise = voice->noise;
+  const uint32_t thr = voice->pulse_thr;
+  const int32_t dc = voice->pulse_dc;
+  int32_t lp1 = voice->lp1, lp2 = voice->lp2;
+  const int32_t a = voice->filt_a;
   for (int i = 0; i < SYN_BLOCK; i++) {
     uint32_t old = ph1;
     ph1 += inc1;
@@ -179,120 +179,120 @@ static void run_samples(SynVoice* V, Synth* s, int hp, Ramp g) {
     g.r += g.dr;
     g.e += g.de;
   }
-  V->phase1 = ph1;
-  V->phase2 = ph2;
-  V->noise = noise;
-  V->lp1 = lp1;
-  V->lp2 = lp2;
+  voice->phase1 = ph1;
+  voice->phase2 = ph2;
+  voice->noise = noise;
+  voice->lp1 = lp1;
+  voice->lp2 = lp2;
 }
 
 // ---- one voice, one block --------------------------------------------------------------------
 
-void syn_render_voice(Synth* s, SynVoice* V) {
-  const SynInstr* in = V->instr;
+void syn_render_voice(Synth* s, SynVoice* voice) {
+  const SynInstr* in = voice->instr;
   const float dt = 32.0f / (float)s->rate;
 
   // envelope
-  if (V->stage == 0) {
+  if (voice->stage == 0) {
     if (in->attack <= 0.0f) {
-      V->level = 1.0f;
-      V->stage = 1;
+      voice->level = 1.0f;
+      voice->stage = 1;
     } else {
-      V->level += 1000.0f * dt / in->attack;
-      if (V->level >= 1.0f) {
-        V->level = 1.0f;
-        V->stage = 1;
+      voice->level += 1000.0f * dt / in->attack;
+      if (voice->level >= 1.0f) {
+        voice->level = 1.0f;
+        voice->stage = 1;
       }
     }
-  } else if (V->stage == 1) {
-    V->level = (V->level - in->sustain) * V->decay_k + in->sustain;
+  } else if (voice->stage == 1) {
+    voice->level = (voice->level - in->sustain) * voice->decay_k + in->sustain;
   } else {
-    V->level = V->level * V->release_k;
-    if (V->level < 0.0003f) {
-      V->active = 0;  // this block still ramps the gains down to 0
-      V->level = 0.0f;
+    voice->level = voice->level * voice->release_k;
+    if (voice->level < 0.0003f) {
+      voice->active = 0;  // this block still ramps the gains down to 0
+      voice->level = 0.0f;
     }
   }
 
   // pitch: envelope, delayed vibrato, slide, pad detune
-  float p = V->pitch_env;
-  V->pitch_env = V->pitch_env * V->pitch_k;
-  if (in->vib_depth > 0.0f && V->time * 1000.0f >= in->vib_delay) {
-    float ramp = (V->time * 1000.0f - in->vib_delay) / 250.0f;
+  float p = voice->pitch_env;
+  voice->pitch_env = voice->pitch_env * voice->pitch_k;
+  if (in->vib_depth > 0.0f && voice->time * 1000.0f >= in->vib_delay) {
+    float ramp = (voice->time * 1000.0f - in->vib_delay) / 250.0f;
     if (ramp > 1.0f) ramp = 1.0f;
-    V->vib_phase += in->vib_rate * dt;
-    if (V->vib_phase >= 1.0f) V->vib_phase -= 1.0f;
-    p += syn_sin(V->vib_phase) * in->vib_depth * 0.01f * ramp;
+    voice->vib_phase += in->vib_rate * dt;
+    if (voice->vib_phase >= 1.0f) voice->vib_phase -= 1.0f;
+    p += syn_sin(voice->vib_phase) * in->vib_depth * 0.01f * ramp;
   }
-  if (V->slide_blocks > 0.0f) {
-    V->freq = V->freq * V->slide_ratio;
-    V->slide_blocks -= 1.0f;
+  if (voice->slide_blocks > 0.0f) {
+    voice->freq = voice->freq * voice->slide_ratio;
+    voice->slide_blocks -= 1.0f;
   }
-  float f = V->freq;
+  float f = voice->freq;
   if (p != 0.0f) f *= syn_exp2(p / 12.0f);
-  if (V->detune_ratio > 0.0f) f *= V->detune_ratio;
+  if (voice->detune_ratio > 0.0f) f *= voice->detune_ratio;
 
   // increments
   const int wave = in->wave;
-  const int two = in->detune > 0.0f && wave <= 2 && !(V->detune_ratio > 0.0f);
+  const int two = in->detune > 0.0f && wave <= 2 && !(voice->detune_ratio > 0.0f);
   const float per_hz = 4294967296.0f / (float)s->rate;
-  if (f != V->last_freq) {
-    V->last_freq = f;
-    V->inc1 = to_inc(per_hz * (wave >= 4 ? 8.0f * f : f));
-    if (two) V->inc2 = to_inc(per_hz * (f * syn_exp2(in->detune / 1200.0f)));
+  if (f != voice->last_freq) {
+    voice->last_freq = f;
+    voice->inc1 = to_inc(per_hz * (wave >= 4 ? 8.0f * f : f));
+    if (two) voice->inc2 = to_inc(per_hz * (f * syn_exp2(in->detune / 1200.0f)));
   }
 
   // pulse width and its modulation
   if (wave == 0) {
     float w = in->pw;
     if (in->pwm_depth > 0.0f) {
-      V->pwm_phase += in->pwm_rate * dt;
-      if (V->pwm_phase >= 1.0f) V->pwm_phase -= 1.0f;
-      w = in->pw + syn_sin(V->pwm_phase) * in->pwm_depth;
+      voice->pwm_phase += in->pwm_rate * dt;
+      if (voice->pwm_phase >= 1.0f) voice->pwm_phase -= 1.0f;
+      w = in->pw + syn_sin(voice->pwm_phase) * in->pwm_depth;
     }
     if (w < 0.02f) w = 0.02f;
     if (w > 0.98f) w = 0.98f;
-    V->pulse_dc = trunc_i((2.0f * w - 1.0f) * 32767.0f);
-    V->pulse_thr = to_inc(4294967296.0f * w);
+    voice->pulse_dc = trunc_i((2.0f * w - 1.0f) * 32767.0f);
+    voice->pulse_thr = to_inc(4294967296.0f * w);
   }
 
-  V->time = V->time + dt;
+  voice->time = voice->time + dt;
 
   // gain targets, reached by a linear ramp over the block
-  float g = V->is_sfx ? s->sfx_gain : s->music_gain;
-  float A = in->vol * V->velocity * V->level * g * V->amp * 4096.0f;
-  int32_t tl = trunc_i(V->pan_l * A);
-  int32_t tr = trunc_i(V->pan_r * A);
-  int32_t te = trunc_i(V->is_sfx ? A * in->echo * 0.5f : A * in->echo);
-  Ramp ramp = {V->gain_l, V->gain_r, V->gain_echo, (tl - V->gain_l) / 32, (tr - V->gain_r) / 32,
-               (te - V->gain_echo) / 32};
+  float g = voice->is_sfx ? s->sfx_gain : s->music_gain;
+  float A = in->vol * voice->velocity * voice->level * g * voice->amp * 4096.0f;
+  int32_t tl = trunc_i(voice->pan_l * A);
+  int32_t tr = trunc_i(voice->pan_r * A);
+  int32_t te = trunc_i(voice->is_sfx ? A * in->echo * 0.5f : A * in->echo);
+  Ramp ramp = {voice->gain_l, voice->gain_r, voice->gain_echo, (tl - voice->gain_l) / 32, (tr - voice->gain_r) / 32,
+               (te - voice->gain_echo) / 32};
 
   // filter coefficient, kept while the cutoff moves by 1 % or less
-  float fc = V->level * in->cutoff_env + in->cutoff;
-  float moved = fc - V->last_cutoff;
+  float fc = voice->level * in->cutoff_env + in->cutoff;
+  float moved = fc - voice->last_cutoff;
   if (moved < 0.0f) moved = -moved;
-  if (!(fc == V->last_cutoff || (V->last_cutoff != 0.0f && moved <= 0.01f * fc))) {
+  if (!(fc == voice->last_cutoff || (voice->last_cutoff != 0.0f && moved <= 0.01f * fc))) {
     int32_t a = 256;
     if (fc > 0.0f && fc < 0.45f * (float)s->rate) {
       a = trunc_i((1.0f - syn_exp2(-6.2831855f * fc / (float)s->rate * 1.442695f)) * 256.0f);
       if (a < 2) a = 2;
       if (a > 256) a = 256;
     }
-    V->filt_a = a;
-    V->last_cutoff = fc;
+    voice->filt_a = a;
+    voice->last_cutoff = fc;
   }
 
   const int hp = in->highpass & 1;
   switch (wave) {
-    case 0: two ? run_samples<K_PULSE2>(V, s, hp, ramp) : run_samples<K_PULSE>(V, s, hp, ramp); break;
-    case 1: two ? run_samples<K_TRI2>(V, s, hp, ramp) : run_samples<K_TRI>(V, s, hp, ramp); break;
-    case 2: two ? run_samples<K_SAW2>(V, s, hp, ramp) : run_samples<K_SAW>(V, s, hp, ramp); break;
-    case 3: run_samples<K_SINE>(V, s, hp, ramp); break;
-    case 4: run_samples<K_NOISE>(V, s, hp, ramp); break;
-    default: run_samples<K_SHORT_NOISE>(V, s, hp, ramp); break;
+    case 0: two ? run_samples<K_PULSE2>(voice, s, hp, ramp) : run_samples<K_PULSE>(voice, s, hp, ramp); break;
+    case 1: two ? run_samples<K_TRI2>(voice, s, hp, ramp) : run_samples<K_TRI>(voice, s, hp, ramp); break;
+    case 2: two ? run_samples<K_SAW2>(voice, s, hp, ramp) : run_samples<K_SAW>(voice, s, hp, ramp); break;
+    case 3: run_samples<K_SINE>(voice, s, hp, ramp); break;
+    case 4: run_samples<K_NOISE>(voice, s, hp, ramp); break;
+    default: run_samples<K_SHORT_NOISE>(voice, s, hp, ramp); break;
   }
 
-  V->gain_l = tl;
-  V->gain_r = tr;
-  V->gain_echo = te;
+  voice->gain_l = tl;
+  voice->gain_r = tr;
+  voice->gain_echo = te;
 }
