@@ -13,28 +13,21 @@ void mesh_free(Mesh* m) {
   memset(m, 0, sizeof *m);
 }
 
-// Capacity for `need` vertices / indices: 256 / 512 to start, then doubling.
-static int reserve_verts(Mesh* m, int need) {
-  if (need <= m->capVerts) return 1;
-  int cap = m->capVerts;
-  while (cap < need) cap = cap ? cap * 2 : 256;
-  Vertex* p = (Vertex*)mem_realloc(m->verts, (size_t)cap * sizeof(Vertex));
+// Capacity for `need` elements of an array: `first` to start, then doubling.
+template <typename T>
+static int reserve(T** items, int32_t* capacity, int need, int first) {
+  if (need <= *capacity) return 1;
+  int cap = *capacity;
+  while (cap < need) cap = cap ? cap * 2 : first;
+  T* p = (T*)mem_realloc(*items, (size_t)cap * sizeof(T));
   if (!p) return 0;
-  m->verts = p;
-  m->capVerts = cap;
+  *items = p;
+  *capacity = cap;
   return 1;
 }
 
-static int reserve_indices(Mesh* m, int need) {
-  if (need <= m->capIndices) return 1;
-  int cap = m->capIndices;
-  while (cap < need) cap = cap ? cap * 2 : 512;
-  uint16_t* p = (uint16_t*)mem_realloc(m->indices, (size_t)cap * sizeof(uint16_t));
-  if (!p) return 0;
-  m->indices = p;
-  m->capIndices = cap;
-  return 1;
-}
+static int reserve_verts(Mesh* m, int need) { return reserve(&m->verts, &m->capVerts, need, 256); }
+static int reserve_indices(Mesh* m, int need) { return reserve(&m->indices, &m->capIndices, need, 512); }
 
 int mesh_add_vertex(Mesh* m, float x, float y, float z, float nx, float ny, float nz, uint32_t colour, float u,
                     float v) {

@@ -30,19 +30,21 @@ static int needs_reduce(float x) {
   return !(x > -4.6e18f && x < 4.6e18f) && x == x;
 }
 
-float f_sin(float x) {
+// x at extended precision, within the range fsin and fcos accept.
+static long double trig_arg(float x) {
   long double v = x;
-  if (needs_reduce(x)) v = x87_reduce(v);
+  return needs_reduce(x) ? x87_reduce(v) : v;
+}
+
+float f_sin(float x) {
   long double r;
-  __asm__("fsin" : "=t"(r) : "0"(v));
+  __asm__("fsin" : "=t"(r) : "0"(trig_arg(x)));
   return (float)r;
 }
 
 float f_cos(float x) {
-  long double v = x;
-  if (needs_reduce(x)) v = x87_reduce(v);
   long double r;
-  __asm__("fcos" : "=t"(r) : "0"(v));
+  __asm__("fcos" : "=t"(r) : "0"(trig_arg(x)));
   return (float)r;
 }
 

@@ -151,23 +151,17 @@ TEST(SongCompiler, ErrorsNameTheOrderEntryAndPosition) {
     const char* melody;
     const char* text;
   } cases[] = {
-      {"C", "c5:0", "bad length (order entry 1, pos 0)"},
       {"C", "c5:4 c5:", "bad length (order entry 1, pos 4)"},
-      {"C", "c5:4 c5x", "junk after melody token (order entry 1, pos 4)"},
       {"C", "c5:4 c5:4.5", "junk after melody token (order entry 1, pos 4)"},
       {"C", "h5:16", "bad melody token (order entry 1, pos 0)"},
       {"C", "R:16", "bad melody token (order entry 1, pos 0)"},
       {"C", "c:4", "melody note without octave (order entry 1, pos 0)"},
-      {"C", "~:4 c5:12", "tie without a note (order entry 1, pos 0)"},
       {"C", "c5:4 r:4 ~:4 c5:4", "tie without a note (order entry 1, pos 8)"},
       {"C C", "c5:4 c5:2 | c5:26", "bar line not on a bar boundary (order entry 1, pos 6)"},
       {"C", "c5:4 c5:2 c5:12", "melody longer than the section (order entry 1, pos 6)"},
       {"C", "c5:15", "melody length differs from the section (order entry 1, pos 15)"},
-      {"C", "", "melody length differs from the section (order entry 1, pos 0)"},
       {"C Xm", nullptr, "bad chord (order entry 1, pos 16)"},
       {"C D,Q", nullptr, "bad second chord (order entry 1, pos 16)"},
-      {"Cmaj9", nullptr, "bad chord (order entry 1, pos 0)"},
-      {"C,", nullptr, "bad second chord (order entry 1, pos 0)"},
   };
   SynthPtr s = new_synth();
   for (const Case& c : cases) {
