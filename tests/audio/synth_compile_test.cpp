@@ -1,5 +1,5 @@
-// The song compiler: chord and melody syntax, patterns, pads, drums, the
-// error texts and the built-in songs.
+// The song compiler: chord and melody syntax, what no built-in song does,
+// the error texts and the built-in songs.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,25 +65,12 @@ TEST(SongCompiler, BarsCountRunsBetweenSeparators) {
   EXPECT_EQ(s->song_steps, 32);
 }
 
-TEST(SongCompiler, PadsFollowChordChangesWithVoiceLeading) {
+// Voice leading, slash bass, patterns, drums and fills are heard in every
+// built-in song and pinned by the render hashes; what no built-in song does
+// is checked here.
+TEST(SongCompiler, WhatNoBuiltInSongDoes) {
   SynthPtr s = new_synth();
-  // From the starting voices E4 G4 B4 a four-note chord leaves its root out;
-  // the high candidate wins only when nearer and the low one is below 61:
-  // A4 (nearer than A3), C5 (nearer than C4), E4 (E5 is nearer, but E4 is not below 61).
-  TestSong a{{section("Fmaj7")}, {0}};
-  a.sections[0].pad_instr = 4;
-  ASSERT_TRUE(compile(s.get(), a)) << s->error;
-  EXPECT_EQ(s->grid[0][3], on(0, 4));
-  EXPECT_EQ(pad(s.get(), 0), (std::vector<int>{69, 72, 64}));
-  a.sections[0].chords = "Csus4,C C C/G Dm";
-  ASSERT_TRUE(compile(s.get(), a)) << s->error;
-  EXPECT_EQ(pad(s.get(), 0), (std::vector<int>{60, 65, 67}));
-  EXPECT_EQ(pad(s.get(), 8), (std::vector<int>{60, 64, 67}));
-  EXPECT_EQ(pad(s.get(), 48), (std::vector<int>{62, 65, 69}));
-  // only those steps start pads: the same chord again, or a new bass note alone, does not
-  for (int k = 0; k < 64; k++) EXPECT_EQ(s->grid[k][3], k == 0 || k == 8 || k == 48 ? on(0, 4) : 0u) << "step " << k;
-
-  // transposition moves chords and melody alike
+  // Transposition moves chords, pads, bass and melody alike.
   TestSong c{{section("C", "c5:16")}, {0}};
   c.sections[0].pad_instr = 4;
   c.sections[0].transpose = 2;
@@ -92,31 +79,22 @@ TEST(SongCompiler, PadsFollowChordChangesWithVoiceLeading) {
   ASSERT_TRUE(compile(s.get(), c)) << s->error;
   EXPECT_EQ(std::vector<uint32_t>(s->grid[0], s->grid[0] + 3), (std::vector<uint32_t>{on(74, 1), 1, on(38, 3)}));
   EXPECT_EQ(pad(s.get(), 0), (std::vector<int>{62, 66, 69}));
-}
-
-TEST(SongCompiler, BassAndArpeggioPatterns) {
-  SynthPtr s = new_synth();
-  TestSong t{{section("D/F# C/G Am7 Csus4,C")}, {0}};
-  SynSection& x = t.sections[0];
-  x.bass = 1;  // "1..5..8.1..5..3."
-  x.bass_instr = 3;
-  x.arp = 4;  // "1358135813581358"
-  x.instr2 = 2;
-  ASSERT_TRUE(compile(s.get(), t)) << s->error;
-  // slash bass: F#2 for D/F#, and G1 (an octave down, near the root) for C/G;
-  // off-beat notes are softer; '.' keeps the previous note
-  EXPECT_EQ(at(s.get(), 2, {0, 1, 3, 6, 8, 14, 16, 22}),
-            (std::vector<uint32_t>{on(42, 3), 0, on(45, 3, 210), on(54, 3, 210), on(42, 3), on(42, 3, 210),
-                                   on(31, 3), on(43, 3, 210)}));
-  // arpeggio over Am7 from middle C: root, third, fifth, octave; the fourth
-  // bar changes chord half-way: Csus4's "third" is the fourth
-  EXPECT_EQ(at(s.get(), 1, {32, 33, 34, 35, 49, 57}),
-            (std::vector<uint32_t>{on(69, 2), on(72, 2), on(76, 2), on(81, 2), on(65, 2), on(64, 2)}));
-  // the characters no built-in pattern uses
+  // The pattern characters no built-in pattern uses.
   const int32_t dm7[6] = {2, 2, 0, 3, 7, 10};
   std::vector<int> notes;
-  for (char c : std::string("-02679.4")) notes.push_back(style_note(c, dm7, 60, 0));
+  for (char ch : std::string("-02679.4")) notes.push_back(style_note(ch, dm7, 60, 0));
   EXPECT_EQ(notes, (std::vector<int>{-1, 57, 76, 81, 72, 77, -2, -2}));
+  // A drum style without a first pattern writes nothing there, drums never
+  // write note-offs, and a second melody wins over the arpeggio.
+  TestSong t{{section("C"), section("C")}, {0, 1}};
+  t.sections[0].drums = 10;
+  t.sections[1].melody2 = "c5:16";
+  t.sections[1].arp = 0;
+  t.sections[1].instr2 = 13;
+  ASSERT_TRUE(compile(s.get(), t)) << s->error;
+  EXPECT_EQ(run(s.get(), 4, 0, 16), std::vector<uint32_t>(16, 0));
+  for (int k = 0; k < 32; k++) EXPECT_TRUE(s->grid[k][5] != 1) << "step " << k;
+  EXPECT_EQ(run(s.get(), 1, 16, 16), (std::vector<uint32_t>{on(72, 13), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(SongCompiler, MelodyTokensLengthsTiesAndRests) {
@@ -181,28 +159,6 @@ TEST(SongCompiler, ErrorsNameTheOrderEntryAndPosition) {
   t.order.clear();
   EXPECT_TRUE(compile(s.get(), t));
   EXPECT_EQ(s->song_steps, 0);
-}
-
-TEST(SongCompiler, DrumsFillsAndChannelOwnership) {
-  SynthPtr s = new_synth();
-  TestSong t{{section("C C"), section("C"), section("C")}, {0, 1, 2}};
-  t.sections[0].drums = 1;  // "k.......k.k....." / "h.h.s.h.h.h.s.h."
-  t.sections[0].fill = 2;   // "k.......k.k.k..." / "h.h.s.h.s.gsg.ss"
-  t.sections[0].pad_instr = 4;
-  t.sections[1].drums = 10;  // no first pattern / "..o...o...o...o."
-  t.sections[2].melody2 = "c5:16";  // wins over the arpeggio
-  t.sections[2].arp = 0;
-  t.sections[2].instr2 = 13;
-  ASSERT_TRUE(compile(s.get(), t)) << s->error;
-  EXPECT_EQ(at(s.get(), 4, {0, 12, 28}), (std::vector<uint32_t>{on(33, 5), 0, on(33, 5)})) << "the fill's last bar";
-  EXPECT_EQ(at(s.get(), 5, {0, 4, 26, 34}),
-            (std::vector<uint32_t>{on(100, 8, 178), on(84, 7), on(84, 7, 89), on(100, 9, 229)}));
-  EXPECT_EQ(run(s.get(), 4, 32, 16), std::vector<uint32_t>(16, 0)) << "style without a first pattern";
-  for (int k = 0; k < 48; k++) EXPECT_TRUE(s->grid[k][4] != 1 && s->grid[k][5] != 1) << "drums never write note-offs";
-  // silent parts release at the section start: the pad of the previous section too
-  EXPECT_EQ(std::vector<uint32_t>(s->grid[32], s->grid[32] + 4), (std::vector<uint32_t>{1, 1, 1, 1}));
-  // channel 1 of the last section holds the second melody, not the arpeggio
-  EXPECT_EQ(run(s.get(), 1, 48, 16), (std::vector<uint32_t>{on(72, 13), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(SongCompiler, BuiltInSongs) {
