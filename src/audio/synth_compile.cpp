@@ -344,12 +344,12 @@ static void note_off_at(Synth* s, int step, int channel) {
   if (step < s->song_steps) s->grid[step][channel] = 1;
 }
 
-static int compile_section(Synth* s, const SynSection* S, int entry, int start, int bars, int prev_pad[3]) {
+static int compile_section(Synth* s, const SynSection* sec, int entry, int start, int bars, int prev_pad[3]) {
   int len = 16 * bars;
-  int tr = S->transpose;
+  int tr = sec->transpose;
 
   // chords, one or two per bar
-  const char* c = S->chords;
+  const char* c = sec->chords;
   for (int bar = 0; bar < bars; bar++) {
     while (*c && is_sep(*c)) c++;
     int32_t first[6], second[6];
@@ -375,39 +375,39 @@ static int compile_section(Synth* s, const SynSection* S, int entry, int start, 
   }
 
   // channel 0: melody
-  if (S->melody && S->mel_instr) {
-    if (!compile_melody(s, S->melody, 0, start, len, S->mel_instr, tr, entry)) return 0;
+  if (sec->melody && sec->mel_instr) {
+    if (!compile_melody(s, sec->melody, 0, start, len, sec->mel_instr, tr, entry)) return 0;
   } else if (start < s->song_steps && s->grid[start][0] == 0) {
     s->grid[start][0] = 1;
   }
 
   // channel 1: second melody or arpeggio
-  const char* arp = arp_style(S->arp);
-  if (S->melody2) {
-    if (S->instr2) {
-      if (!compile_melody(s, S->melody2, 1, start, len, S->instr2, tr, entry)) return 0;
+  const char* arp = arp_style(sec->arp);
+  if (sec->melody2) {
+    if (sec->instr2) {
+      if (!compile_melody(s, sec->melody2, 1, start, len, sec->instr2, tr, entry)) return 0;
     } else {
       note_off_at(s, start, 1);
     }
-  } else if (arp && S->instr2) {
-    compile_pattern(s, arp, 1, start, len, S->instr2, 60, 0);
+  } else if (arp && sec->instr2) {
+    compile_pattern(s, arp, 1, start, len, sec->instr2, 60, 0);
   } else {
     note_off_at(s, start, 1);
   }
 
   // channel 2: bass
-  const char* bass = bass_style(S->bass);
-  if (bass && S->bass_instr) {
-    compile_pattern(s, bass, 2, start, len, S->bass_instr, 36, 1);
+  const char* bass = bass_style(sec->bass);
+  if (bass && sec->bass_instr) {
+    compile_pattern(s, bass, 2, start, len, sec->bass_instr, 36, 1);
   } else {
     note_off_at(s, start, 2);
   }
 
   // channel 3: pad chords, voiced close to the previous chord
-  if (S->pad_instr) {
+  if (sec->pad_instr) {
     for (int k = 0; k < len; k++) {
       if (k == 0 || !same_pad_chord(g_chord_steps[k], g_chord_steps[k - 1])) {
-        s->grid[start + k][3] = note_on_word(0, S->pad_instr, 255);
+        s->grid[start + k][3] = note_on_word(0, sec->pad_instr, 255);
         voice_pad(g_chord_steps[k], prev_pad, s->pad_notes[start + k]);
       }
     }
@@ -416,9 +416,9 @@ static int compile_section(Synth* s, const SynSection* S, int entry, int start, 
   }
 
   // channels 4 and 5: drums through the kit
-  if (S->drums >= 0 && S->drums < g_syn_ndrum_styles) {
+  if (sec->drums >= 0 && sec->drums < g_syn_ndrum_styles) {
     for (int bar = 0; bar < bars; bar++) {
-      int style = (bar == bars - 1 && S->fill != -1) ? S->fill : S->drums;
+      int style = (bar == bars - 1 && sec->fill != -1) ? sec->fill : sec->drums;
       if (style < 0 || style >= g_syn_ndrum_styles) continue;
       compile_drums(s, g_syn_drum_styles[style].first, 4, start + 16 * bar);
       compile_drums(s, g_syn_drum_styles[style].second, 5, start + 16 * bar);
@@ -446,9 +446,9 @@ int syn_compile(Synth* s, const SynSong* song) {
   int prev_pad[3] = {64, 67, 71};  // E4 G4 B4
   int start = 0;
   for (int e = 0; e < song->norder; e++) {
-    const SynSection* S = &song->sections[song->order[e]];
-    int bars = count_bars(S->chords);
-    if (!compile_section(s, S, e, start, bars, prev_pad)) return 0;
+    const SynSection* sec = &song->sections[song->order[e]];
+    int bars = count_bars(sec->chords);
+    if (!compile_section(s, sec, e, start, bars, prev_pad)) return 0;
     start += 16 * bars;
   }
   return 1;
