@@ -32,35 +32,20 @@ Mat4 m4_scale(float s) {
   return r;
 }
 
-Mat4 m4_rot_x(float a) {
+// A turn by a in the plane of axes i and j, taking axis i towards axis j.
+static Mat4 plane_turn(float a, int i, int j) {
   Mat4 r = m4_identity();
   float c = f_cos(a), s = f_sin(a);
-  r.m[1][1] = c;
-  r.m[1][2] = s;
-  r.m[2][1] = -s;
-  r.m[2][2] = c;
+  r.m[i][i] = c;
+  r.m[i][j] = s;
+  r.m[j][i] = -s;
+  r.m[j][j] = c;
   return r;
 }
 
-Mat4 m4_rot_y(float a) {
-  Mat4 r = m4_identity();
-  float c = f_cos(a), s = f_sin(a);
-  r.m[0][0] = c;
-  r.m[0][2] = -s;
-  r.m[2][0] = s;
-  r.m[2][2] = c;
-  return r;
-}
-
-Mat4 m4_rot_z(float a) {
-  Mat4 r = m4_identity();
-  float c = f_cos(a), s = f_sin(a);
-  r.m[0][0] = c;
-  r.m[0][1] = s;
-  r.m[1][0] = -s;
-  r.m[1][1] = c;
-  return r;
-}
+Mat4 m4_rot_x(float a) { return plane_turn(a, 1, 2); }
+Mat4 m4_rot_y(float a) { return plane_turn(a, 2, 0); }
+Mat4 m4_rot_z(float a) { return plane_turn(a, 0, 1); }
 
 static Vec3 normalised(Vec3 v) {
   float len = f_sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
