@@ -82,6 +82,12 @@ class GfxTest : public ::testing::Test {
     if (copy) copy->Release();
     return px;
   }
+  // A render state as the device has it.
+  uint32_t device_rs(D3DRENDERSTATETYPE s) {
+    DWORD v = 0xDEADBEEF;
+    dev()->GetRenderState(s, &v);
+    return v;
+  }
   // Every value the state cache holds as sent, read back from the device:
   // empty when they all agree, else the first few that do not.
   std::string cache_vs_device() {

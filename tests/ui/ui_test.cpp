@@ -39,9 +39,10 @@ TEST_F(GfxFrameTest, QuadsAreDrawnInRunsOfOneTextureAndMode) {
   EXPECT_EQ(std::vector<float>({g_fx[0].x, g_fx[0].y, g_fx[2].x, g_fx[2].y}), std::vector<float>({-1, -1, 1, 1}));
   // A flush leaves lighting off and the blend mode in force, depth writes and culling back on.
   EXPECT_EQ(draws([] { fx_flush(); }), 1);
-  EXPECT_EQ(std::vector<uint32_t>({g_rsVal[D3DRS_LIGHTING], g_rsVal[D3DRS_DESTBLEND], g_rsVal[D3DRS_ZWRITEENABLE],
-                                   g_rsVal[D3DRS_CULLMODE]}),
+  EXPECT_EQ(std::vector<uint32_t>({device_rs(D3DRS_LIGHTING), device_rs(D3DRS_DESTBLEND),
+                                   device_rs(D3DRS_ZWRITEENABLE), device_rs(D3DRS_CULLMODE)}),
             std::vector<uint32_t>({0, D3DBLEND_ONE, 1, D3DCULL_CCW}));
+  EXPECT_EQ(cache_vs_device(), "");
   EXPECT_EQ(draws([&] { fx_quad(a, b, c, e, 0xFFFFFFFFu), ui_begin(); }), 1) << "effects go first";
 }
 
