@@ -300,3 +300,42 @@ TEST_F(Build, GentleBendsGetNoChevrons) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lamp models read from files: with a glow model the light sits in the glow's
+// box and the glow is baked into the additive layer; without one it sits at
+// the top of the model's far side.
+TEST_F(Build, FileLampsLightFromTheirGlow) {
+  const std::string crate = slurp(std::string(SK_REPO_DATA) + "/models/crate.skm");
+  put("models/lamp_post.skm", crate);
+  put("models/lamp_post_glow.skm", crate);
+  put("models/lamp.skm", crate);
+  ASSERT_EQ(track_load_text(ring300("").c_str(), 0), 1);
+  float x, z;
+  track_point_at(50, track_halfwidth_at(50) + 2, &x, &z, nullptr, nullptr);
+  const Model* m = model_get("lamp_post");
+  ASSERT_EQ(m->generated, 0);
+  Mat4 w = m4_mul(m4_rot_y(0.5f), m4_translate(x, 0, z));
+  struct {
+    const char* name;
+    Vec3 local;
+    int glowVerts;
+  } cases[] = {
+      {"lamp_post", {(m->min[0] + m->max[0]) / 2, (m->min[1] + m->max[1]) / 2, (m->min[2] + m->max[2]) / 2}, m->mesh.nverts},
+      {"lamp", {m->max[0] - 0.4f, m->max[1] - 0.3f, 0}, 0},
+  };
+  for (auto& c : cases) {
+    g_track.lampCount = 0;
+    size_t before = verts("crate", 2).size();
+    place_model_ex(c.name, 0, x, z, 0.5f, 1);
+    ASSERT_EQ(g_track.lampCount, 1) << c.name;
+    Vec3 p = m4_xform_point(w, c.local);
+    EXPECT_NEAR(g_track.lamps[0].x, p.x, 1e-4f) << c.name;
+    EXPECT_NEAR(g_track.lamps[0].y, p.y, 1e-4f) << c.name;
+    EXPECT_NEAR(g_track.lamps[0].z, p.z, 1e-4f) << c.name;
+    EXPECT_EQ(verts("crate", 2).size() - before, (size_t)c.glowVerts) << c.name;
+  }
+}
+
+}  // namespace
