@@ -67,7 +67,9 @@ TEST_F(Build, FlatPiecesFaceUpAndEveryVertexIsFinite) {
           const Vertex &p = m.verts[m.indices[t]], &q = m.verts[m.indices[t + 1]], &r = m.verts[m.indices[t + 2]];
           if (p.ny != 1 || q.ny != 1 || r.ny != 1 || p.y > 0.05f) continue;  // flat track pieces only
           float ny = (q.z - p.z) * (r.x - p.x) - (q.x - p.x) * (r.z - p.z);
-          if (i < 3) ASSERT_GE(ny, -1e-3f) << b->tex->name << " circuit " << i;
+          if (i < 3) {
+            ASSERT_GE(ny, -1e-3f) << b->tex->name << " circuit " << i;
+          }
           flat++;
         }
       }

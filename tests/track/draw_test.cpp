@@ -2,7 +2,7 @@
 // and the minimap.
 #include <cmath>
 
-#include "gfx/gfx_internal.h"
+#include "ui/ui_internal.h"
 #include "track/track_internal.h"
 #include "track_test_util.h"
 

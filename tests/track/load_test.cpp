@@ -57,7 +57,9 @@ TEST_F(Load, LinesSplitIntoAtMostTwelveTokens) {
     snprintf(buf, sizeof buf, "%s", c.line);
     int n = split(buf, tok);
     EXPECT_EQ(n, c.count) << c.line;
-    if (n > 0 && c.last) EXPECT_STREQ(tok[n - 1], c.last) << c.line;
+    if (n > 0 && c.last) {
+      EXPECT_STREQ(tok[n - 1], c.last) << c.line;
+    }
   }
   char buf[] = "pt 1#a 2";
   char* tok[12];
