@@ -82,10 +82,10 @@ TEST_F(Load, HeaderKeywordsNeedTheirTokenCounts) {
   ASSERT_EQ(t.pointCount, 4);
   EXPECT_EQ(std::vector<float>(t.pointWidth, t.pointWidth + 4), (std::vector<float>{8, 14, 20, 20}));
 
-  std::string later = std::string(kSquare) +
+  std::string overrides = std::string(kSquare) +
                       "name A B # old\nwall none 0 4.0\nstartline startline.bmp\nsky 1 2\nsky 3 4\n"
                       "skystrip s.bmp 6\nsun 1 2 3 4\nnight 1\n";
-  ASSERT_EQ(track_load_text(later.c_str(), 0), 1);
+  ASSERT_EQ(track_load_text(overrides.c_str(), 0), 1);
   EXPECT_STREQ(t.name, "A B # old");
   EXPECT_TRUE(t.wallHeight == 0 && t.wallOffset == 4 && t.startlineLength == 10);
   EXPECT_TRUE(t.skyTop == 0xFF000003u && t.skyRepeat == 6 && t.skyStrip == 1 && t.sunDir[2] == 4 && t.night == 1);
