@@ -50,7 +50,7 @@ TEST_F(GameTest, SettingsFileReading) {
       {"", kDefaults},  // no file
       {"track=2\r\nshape=1\r\nlivery=3\r\nlaps=7\r\ncamera=1\r\nhud=0\r\nfullscreen=0\r\nsound=2\r\n", {2, 1, 3, 7, 1, 0, 0, 2}},
       {"track=2\nlaps=7\nsound=1", {2, 0, 0, 7, 0, 1, 1, 1}},
-      {"laps=12\r\nlivery=-1\r\ncamera=5\r\ntrack=3\r\nsound=9\r\nshape=-1\r\n", {0, 0, 0, 3, 5, 1, 1, 0}},
+      {"laps=10\r\nlivery=-1\r\ncamera=5\r\ntrack=3\r\nsound=9\r\nshape=-1\r\n", {0, 0, 0, 3, 5, 1, 1, 0}},
       {"Laps=5\nlaps 6\n=4\nspeed=9\nlaps=x\nhud=0\nhud=\t-2\ntrack=1=2\n", {1, 0, 0, 3, 0, -2, 1, 0}},
       {std::string(3 << 20, 'x') + "\nlaps=8\n", {0, 0, 0, 8, 0, 1, 1, 0}},
   };

@@ -41,6 +41,7 @@ TEST_F(RaceTest, ThreeLapsOnEveryCircuit) {
       for (int i = 0; i < 4; i++) {
         const Car* c = &g_cars[i];
         done += c->finished;
+        ASSERT_TRUE(!c->finished || c->finishTime == g_raceTime || c->throttle <= 0.5f) << "finished, it eases off";
         float limit = g_track.samples[c->seg].halfWidth + g_track.wallOffset - 1.0f;
         ASSERT_LE(f_abs(c->side), limit + 0.01f) << "track " << t << " car " << i;
         if (n % 1200 == 0 && !c->finished) {  // 20 m in every 20 s at least
