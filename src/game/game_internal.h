@@ -5,7 +5,7 @@
 #include <stdint.h>
 
 #include "game/game.h"
-#include "main/main.h"
+#include "rt/shell.h"
 
 struct InputState {
   uint8_t keyDown[256];
