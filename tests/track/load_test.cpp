@@ -26,6 +26,9 @@ TEST_F(Load, BuiltinCircuitsGiveTheirSummaries) {
     EXPECT_TRUE(logged(kSummary[i])) << log();
   }
   EXPECT_EQ(log().find("track file"), std::string::npos);  // no data folder, nothing read
+  // The README's worked example (data/tracks/oval.trk) loads.
+  ASSERT_EQ(track_load_text(slurp(std::string(SK_REPO_DATA) + "/tracks/oval.trk").c_str(), 0), 1);
+  EXPECT_STREQ(g_track.name, "PRACTICE OVAL");
   // The built-in texts are carried byte for byte (hash of each).
   const uint32_t hashes[3] = {0x45199df2u, 0x9bb8f5fau, 0x7c762c7bu};
   for (int i = 0; i < 3; i++) {
@@ -54,7 +57,9 @@ TEST_F(Load, LinesSplitIntoAtMostTwelveTokens) {
     snprintf(buf, sizeof buf, "%s", c.line);
     int n = split(buf, tok);
     EXPECT_EQ(n, c.count) << c.line;
-    if (n > 0 && c.last) EXPECT_STREQ(tok[n - 1], c.last) << c.line;
+    if (n > 0 && c.last) {
+      EXPECT_STREQ(tok[n - 1], c.last) << c.line;
+    }
   }
   char buf[] = "pt 1#a 2";
   char* tok[12];
