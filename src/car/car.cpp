@@ -59,7 +59,7 @@ void cars_reset(int shape, int livery) {
   }
 }
 
-// Forward speed after throttle and brakes (step 5).
+// Forward speed after throttle and brakes.
 static float drive(const Car* car, float fwd, float vmax, float dt) {
   float brakeDecel = car->brake * 24.0f * dt;
   float reverseDecel = car->brake * 7.0f * dt;
@@ -89,7 +89,8 @@ static float drive(const Car* car, float fwd, float vmax, float dt) {
   return fwd;
 }
 
-// Keeps the car inside halfWidth + wallOffset - 1 of the centre line (step 12).
+// Keeps the car inside halfWidth + wallOffset - 1 of the centre line: push
+// back, bounce off and turn towards the road.
 static void boundary(Car* car, float fwd, float dt) {
   const Sample* s = &g_track.samples[car->seg];
   float limit = s->halfWidth + g_track.wallOffset - 1.0f;

@@ -73,8 +73,8 @@ void cars_reset(int shape, int livery);  // grid of the loaded track
 void car_physics(Car* car, float dt);
 
 // ---- contacts and progress -----------------------------------------------------------------
-void car_hit_colliders(Car* car);  // physics step 13: the two circles against the props
-void car_hit_cones(Car* car);      // physics step 14
+void car_hit_colliders(Car* car);  // inside car_physics: the two circles against the props
+void car_hit_cones(Car* car);      // inside car_physics: cones within reach knocked and pushed
 void cones_update(float dt);
 void cars_collide();
 void car_update_progress(Car* car, float t);
