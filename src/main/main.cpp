@@ -51,7 +51,8 @@ int loop_run_steps(double* bank) {
   return steps;
 }
 
-uint32_t limiter_sleep_ms(double* schedule, double now, int fps) {
+uint32_t limiter_sleep_ms(double* schedule, double now, int fps, int vsync) {
+  if (vsync || fps <= 0) return 0;
   double frame = 1.0 / (double)fps;
   *schedule += frame;
   double remaining = *schedule - now;
@@ -114,10 +115,8 @@ static void frame_loop() {
     }
     double presentEnd = time_now();
 
-    if (!g_opt.vsync && g_opt.fps > 0) {
-      uint32_t ms = limiter_sleep_ms(&schedule, time_now(), g_opt.fps);
-      if (ms) sys_sleep(ms);
-    }
+    uint32_t ms = limiter_sleep_ms(&schedule, time_now(), g_opt.fps, g_opt.vsync);
+    if (ms) sys_sleep(ms);
     stats_frame(&st, now, simEnd, renderEnd, presentEnd, g_d3dCalls);
     if (g_quit) return;
     prev = now;

@@ -30,7 +30,7 @@ extern Options g_opt;
 extern int g_quit;              // the frame loop ends when set
 extern int g_toggleFullscreen;  // Alt+Enter seen; consumed by the next frame
 
-enum { CMD_CAP = 1024, CMD_MAX_TOKENS = 32 };
+enum { CMD_CAP = 1024, CMD_MAX_TOKENS = 32, RES_MAX = 8192 };
 
 // Splits cmd in place into at most maxTokens tokens (quoting rules of the
 // Windows command line as the game reads it); returns the count.
@@ -102,10 +102,10 @@ enum { MAX_STEPS_PER_PASS = 5 };
 // empties the bank. Returns the steps run.
 int loop_run_steps(double* bank);
 
-// The frame limiter: advances the schedule by one frame of fps and returns the
-// milliseconds to sleep (0 when on time or late; a pass more than one frame
-// late restarts the schedule at now).
-uint32_t limiter_sleep_ms(double* schedule, double now, int fps);
+// The frame limiter: with vsync off and a cap above 0, advances the schedule
+// by one frame of fps and returns the milliseconds to sleep (0 when on time
+// or late; a pass more than one frame late restarts the schedule at now).
+uint32_t limiter_sleep_ms(double* schedule, double now, int fps, int vsync);
 
 // Statistics kept over a 5-second period.
 struct LoopStats {
