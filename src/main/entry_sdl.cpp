@@ -3,6 +3,7 @@
 // and the pad on SDL's game controllers.
 #include "audio/waveout.h"
 #include "gfx/soft/soft.h"
+#include "main/input.h"
 #include "main/main.h"
 #include "rt/sys.h"
 

@@ -3,6 +3,7 @@
 // screenshot run, Esc to quit. Nothing else depends on this file.
 #include "assets/assets.h"
 #include "gfx/gfx.h"
+#include "main/input.h"
 #include "main/main.h"
 #include "rt/rt.h"
 

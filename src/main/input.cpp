@@ -1,5 +1,6 @@
 // Keyboard, mouse and pad input. The window procedure is shared: on Linux
 // the OS layer turns SDL events into the same messages Windows sends.
+#include "main/input.h"
 #include "main/main.h"
 #include "rt/rt.h"
 

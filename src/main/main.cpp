@@ -1,4 +1,5 @@
 // Start-up, the frame loop and shutdown, shared by both platforms.
+#include "main/input.h"
 #include "main/main.h"
 
 #include "assets/assets.h"

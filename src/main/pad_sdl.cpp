@@ -3,6 +3,7 @@
 // closed; the next poll looks for one again, so pads can come and go.
 #include <SDL.h>
 
+#include "main/input.h"
 #include "main/main.h"
 #include "rt/rt.h"
 

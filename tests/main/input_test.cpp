@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include "main/input.h"
 #include "main/main.h"
 #include "rt/rt.h"
 #include "rt/sys.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "main/input.h"
 #include "main/main.h"
 #include "rt/rt.h"
 #include "test_util.h"
