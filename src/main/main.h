@@ -59,6 +59,10 @@ int loop_run_steps(double* bank);
 // or late; a pass more than one frame late restarts the schedule at now).
 uint32_t limiter_sleep_ms(double* schedule, double now, int fps, int vsync);
 
+// 1 when a title-screen screenshot run has reached its time, counted from
+// the program's start, and the shot is not yet taken.
+int title_shot_due();
+
 // Statistics kept over a 5-second period.
 struct LoopStats {
   double start;  // period start

@@ -10,7 +10,8 @@
 #include "test_util.h"
 
 // The game as the loop sees it: a step records what input it was given.
-int g_hitWalls = 1, g_hitProps = 2, g_hitCones = 3, g_hitCars = 4;
+int32_t g_hitWalls = 1, g_hitProps = 2, g_hitCones = 3, g_hitCars = 4;
+int g_shotDone;
 static std::vector<int> g_ticks;  // key_pressed(Space) seen by each step
 static int g_quitAtTick;
 int game_want_fullscreen() { return 0; }
@@ -92,6 +93,29 @@ TEST(Loop, Limiter) {
     EXPECT_EQ(limiter_sleep_ms(&s, c.now, c.fps, c.vsync), c.ms) << c.now << " fps " << c.fps;
     EXPECT_NEAR(s, c.scheduleAfter, 1e-9) << c.now << " fps " << c.fps;
   }
+}
+
+TEST(Loop, TitleShotIsTimedFromTheProgramStart) {
+  const struct {
+    const char* line;
+    double runTime;
+    int shotDone, due;
+  } cases[] = {
+      {"p --shot 0 500", 499.9, 0, 0},
+      {"p --shot 0 500", 500.0, 0, 1},  // however often the attract race restarted
+      {"p --shot -3 2", 2.5, 0, 1},
+      {"p --shot 0 2", 2.5, 1, 0},       // once
+      {"p --shot 1 2", 2.5, 0, 0},       // a race's shot is the scene's, on its own clock
+      {"p --race 0", 2.5, 0, 0},
+  };
+  for (const auto& c : cases) {
+    options_parse(c.line);
+    g_runTime = c.runTime;
+    g_shotDone = c.shotDone;
+    EXPECT_EQ(title_shot_due(), c.due) << c.line << " at " << c.runTime;
+  }
+  g_runTime = 0.0;
+  g_shotDone = 0;
 }
 
 TEST(Loop, StatisticsLineEveryFiveSeconds) {
