@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# A player's session from the title screen to QUIT: RACE, a different TRACK
+# and one more LAP, START RACE, a few seconds of driving, Esc, QUIT TO MENU,
+# QUIT. Linux: the keys go through SDL's event queue (scripted by the test
+# host). Wine: real key presses sent to the window with xdotool.
+#   session.sh linux SKIDLINE_TESTHOST
+#   session.sh wine SKIDLINE64_EXE
+set -u
+mode=$1 exe=$2
+here=$(cd "$(dirname "$0")" && pwd)
+[ -f "$exe" ] || { echo "FAIL: $exe not built"; exit 1; }
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cp "$exe" "$work/"
+prog="$work/$(basename "$exe")"
+fail=0
+bad() { echo "FAIL: $*"; fail=1; }
+
+# seconds | keys (xdotool names; "+" = held with Alt) | what it does
+steps=(
+  "1.0|Return|RACE"
+  "1.6|Right|TRACK: the second circuit"
+  "2.0|Down|"
+  "2.3|Down|"
+  "2.6|Down|to LAPS"
+  "3.0|Right|four laps"
+  "3.4|Down|to START RACE"
+  "3.8|Return|the countdown starts"
+  "4.2|alt+Return|full screen"
+  "4.8|alt+Return|and back to the window"
+  "7.2|down:Up|throttle"
+  "8.5|down:Left|"
+  "9.2|up:Left|"
+  "9.6|down:Right|"
+  "10.3|up:Right|"
+  "11.0|up:Up|"
+  "11.5|Escape|paused"
+  "12.0|Down|"
+  "12.4|Down|to QUIT TO MENU"
+  "12.8|Return|back on the title screen"
+  "13.6|Escape|to QUIT"
+  "14.0|Return|the game ends"
+)
+
+if [ "$mode" = linux ]; then
+  script="$work/session.txt"
+  for s in "${steps[@]}"; do
+    IFS='|' read -r t key _ <<<"$s"
+    case $key in
+      down:*) echo "$t down ${key#down:}" ;;
+      up:*) echo "$t up ${key#up:}" ;;
+      alt+*) echo "$t tap ${key#alt+} alt" ;;
+      *) echo "$t tap $key" ;;
+    esac
+  done >"$script"
+  (cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout -k 5 60 "$prog" --script "$script" --windowed) >"$work/out" 2>&1
+  rc=$?
+else
+  # The steps are timed from when the window appears; xdotool waits between them.
+  keys=""
+  prev=0
+  for s in "${steps[@]}"; do
+    IFS='|' read -r t key _ <<<"$s"
+    [[ $key == alt+* ]] && continue  # Xvfb has one display mode: no full screen under Wine
+    keys+="sleep $(awk -v a="$t" -v b="$prev" 'BEGIN { print a - b }'); "
+    case $key in
+      down:*) keys+="xdotool keydown ${key#down:}; " ;;
+      up:*) keys+="xdotool keyup ${key#up:}; " ;;
+      alt+*) keys+="xdotool keydown alt key ${key#alt+} keyup alt; " ;;
+      *) keys+="xdotool key $key; " ;;
+    esac
+    prev=$t
+  done
+  "$here/wine-run.sh" -t 60 -C "$work" -w '^SKIDLINE$' -x "$keys" "$prog" --windowed >"$work/out" 2>&1
+  rc=$?
+fi
+
+log="$work/skidline.log"
+echo "--- $mode session log:"; cat "$log" 2>/dev/null
+[ $rc = 0 ] || { bad "exit code $rc"; cat "$work/out"; }
+# "--windowed" is this run's choice, not the player's: the saved display
+# preference stays at full screen.
+want=$(printf 'track=1\r\nshape=0\r\nlivery=0\r\nlaps=4\r\ncamera=0\r\nhud=1\r\nfullscreen=1\r\nsound=0\r\n')
+got=$(cat "$work/skidline.cfg" 2>/dev/null)
+[ "$got" = "$want" ] || { bad "skidline.cfg is not as the session left it:"; cat -A "$work/skidline.cfg" 2>/dev/null; }
+if [ "$mode" = linux ]; then
+  grep -qE '^display: [0-9]+x[0-9]+ fullscreen' "$log" || bad "Alt+Enter did not switch to full screen"
+  grep -qE '^display: 640x480 windowed' "$log" || bad "the second Alt+Enter did not return to the window"
+fi
+# The game's part of the log ends with the hits line and "exit".
+tail=$(grep -vE '^audio: stopped' "$log" | tail -n 2 | tr -d '\r')
+grep -qE '^hits: walls [0-9]+ props [0-9]+ cones [0-9]+ cars [0-9]+$' <<<"$(head -n1 <<<"$tail")" &&
+  [ "$(tail -n1 <<<"$tail")" = exit ] || bad "the log does not end with the hits line and exit"
+exit $fail
