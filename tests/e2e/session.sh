@@ -17,6 +17,8 @@ bad() { echo "FAIL: $*"; fail=1; }
 
 # seconds | keys (xdotool names; "+" = held with Alt) | what it does
 steps=(
+  "0.4|Alt_L|Alt alone opens no system menu"
+  "0.7|F10|nor does F10"
   "1.0|Return|RACE"
   "1.6|Right|TRACK: the second circuit"
   "2.0|Down|"
@@ -49,15 +51,17 @@ if [ "$mode" = linux ]; then
       down:*) echo "$t down ${key#down:}" ;;
       up:*) echo "$t up ${key#up:}" ;;
       alt+*) echo "$t tap ${key#alt+} alt" ;;
+      Alt_L) echo "$t tap Left_Alt" ;;
       *) echo "$t tap $key" ;;
     esac
   done >"$script"
   (cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout -k 5 60 "$prog" --script "$script" --windowed) >"$work/out" 2>&1
   rc=$?
 else
-  # The steps are timed from when the window appears; xdotool waits between them.
+  # The steps are timed from when the window appears (plus a moment for Wine
+  # to give it the focus); xdotool waits between them.
   keys=""
-  prev=0
+  prev=-1.5
   for s in "${steps[@]}"; do
     IFS='|' read -r t key _ <<<"$s"
     [[ $key == alt+* ]] && continue  # Xvfb has one display mode: no full screen under Wine
@@ -90,4 +94,17 @@ fi
 tail=$(grep -vE '^audio: stopped' "$log" | tail -n 2 | tr -d '\r')
 grep -qE '^hits: walls [0-9]+ props [0-9]+ cones [0-9]+ cars [0-9]+$' <<<"$(head -n1 <<<"$tail")" &&
   [ "$(tail -n1 <<<"$tail")" = exit ] || bad "the log does not end with the hits line and exit"
+
+if [ "$mode" = wine ]; then
+  # A longer run: the statistics line, then Alt+F4 ends the game cleanly.
+  rm -f "$log"
+  "$here/wine-run.sh" -t 60 -C "$work" -w '^SKIDLINE$' -x "sleep 9; xdotool keydown alt key F4 keyup alt" \
+    "$prog" --shot 1 0.5 --stay >"$work/out" 2>&1
+  rc=$?
+  echo "--- wine Alt+F4 log:"; cat "$log" 2>/dev/null
+  [ $rc = 0 ] || { bad "Alt+F4 run: exit code $rc"; cat "$work/out"; }
+  grep -qE '^fps [0-9.]+  sim [0-9.]+ ms  render [0-9.]+ ms  present [0-9.]+ ms  d3d [0-9]+/frame  hits w' "$log" ||
+    bad "Alt+F4 run: no statistics line"
+  grep -q '^exit' "$log" || bad "Alt+F4 run: the game did not end through its shutdown"
+fi
 exit $fail

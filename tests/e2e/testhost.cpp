@@ -3,6 +3,7 @@
 //   --script FILE   player input pushed into SDL's event queue, one event per
 //                   line: "SECONDS down|up|tap KEY [alt]" or "SECONDS close",
 //                   SECONDS of game time since the start, KEY an SDL key name
+//                   with "_" for spaces
 // Everything after them is the game's command line, as with the real program.
 #include <SDL.h>
 #include <stdio.h>
@@ -63,6 +64,8 @@ bool read_script(const char* path) {
     char action[32] = "", key[64] = "", mod[16] = "";
     double at;
     if (line[0] == '#' || sscanf(line, "%lf %31s %63s %15s", &at, action, key, mod) < 2) continue;
+    for (char* c = key; *c; c++)
+      if (*c == '_') *c = ' ';  // SDL's names have spaces: "Left Alt"
     g_script.push_back(Step{at, action, key, strcmp(mod, "alt") == 0});
   }
   fclose(f);
