@@ -7,6 +7,11 @@
 //   bmp_probe diff A B                           -> "mean M max X far F%": mean and largest
 //                                                   channel difference, share of pixels with a
 //                                                   channel more than 48 apart
+//   bmp_probe blocks A B N                       -> "mean M far F%" of the two pictures'
+//                                                   N x N block means: mean channel
+//                                                   difference, share of blocks more than 40
+//                                                   apart in a channel
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -115,6 +120,32 @@ int main(int argc, char** argv) {
       if (worst > 48) far++;
     }
     printf("mean %.3f max %d far %.3f%%\n", sum / (double)a.rgb.size(), mx, 100.0 * far / (a.rgb.size() / 3));
+  } else if (cmd == "blocks" && argc == 5) {
+    // The pictures as means of N x N blocks: texture noise and a camera a few
+    // pixels apart average out, a different colour, sky, fog or HUD does not.
+    Image b;
+    if (!load(argv[3], &b)) return fail("second file is not a 24-bit BMP");
+    if (a.w != b.w || a.h != b.h) return fail("sizes differ");
+    int n = atoi(argv[4]);
+    if (n < 1) return fail("bad block size");
+    double sum = 0;
+    long blocks = 0, far = 0;
+    for (int by = 0; by + n <= a.h; by += n)
+      for (int bx = 0; bx + n <= a.w; bx += n) {
+        double d[3] = {0, 0, 0};
+        for (int y = by; y < by + n; y++)
+          for (int x = bx; x < bx + n; x++)
+            for (int k = 0; k < 3; k++) d[k] += a.at(x, y)[k] - b.at(x, y)[k];
+        double worst = 0;
+        for (int k = 0; k < 3; k++) {
+          double m = fabs(d[k]) / (n * n);
+          sum += m;
+          if (m > worst) worst = m;
+        }
+        blocks++;
+        if (worst > 40) far++;
+      }
+    printf("mean %.3f far %.3f%%\n", sum / (3.0 * blocks), 100.0 * far / blocks);
   } else {
     return fail("unknown command or wrong argument count");
   }
