@@ -106,9 +106,9 @@ for c in "${cases[@]}"; do
     run_linux "$work/linux" "$work/linux/$(basename "$linux_exe")" $args --out "$out"
     if [ -f "$work/linux/$out" ]; then
       # 16 x 16 block means, so that rounding and edge pixels of the two
-      # rasterisers average out. Measured here: block means under 2.5 apart, under
-      # 0.3% of blocks far apart; a missing HUD, a sky band or a 15% colour tint gives a
-      # mean of 9 to 12 and over 10% of blocks far apart.
+      # rasterisers average out. Measured here: block means under 2.5 apart,
+      # under 0.3% of blocks far apart. A 15% colour tint moves the block means
+      # by 9; a missing HUD or a sky band by 12, with over 10% of blocks far apart.
       d=$("$probe" blocks "$pic" "$work/linux/$out" 16)
       echo "$name: Wine against Linux: blocks $d; pixels $("$probe" diff "$pic" "$work/linux/$out")"
       read -r _ mean _ far <<<"$d"
