@@ -79,7 +79,7 @@ intptr_t SYS_CALLBACK wnd_proc(SysWindow win, uint32_t msg, uintptr_t wp, intptr
 static int g_xtried;
 static XInputGetStateFn g_xget;
 static double g_xnextProbe;
-static uint32_t g_padPrevAll;
+static uint32_t prevAll;
 
 static void find_xinput() {
   static const char* const libs[] = {"xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll"};
@@ -118,8 +118,8 @@ void input_poll_pad() {
     all |= PAD_RIGHT;
   else if (st.thumbLX < -24000)
     all |= PAD_LEFT;
-  g_in.padPressed |= all & ~g_padPrevAll;
-  g_padPrevAll = all;
+  g_in.padPressed |= all & ~prevAll;
+  prevAll = all;
   g_in.padSteer = (float)st.thumbLX / 32767.0f;
   g_in.padThrottle = (float)st.rightTrigger / 255.0f;
   g_in.padBrake = (float)st.leftTrigger / 255.0f;
@@ -130,5 +130,5 @@ void input_reset() {
   g_xtried = 0;
   g_xget = nullptr;
   g_xnextProbe = 0.0;
-  g_padPrevAll = 0;
+  prevAll = 0;
 }
