@@ -17,15 +17,19 @@ int key_pressed(int) { return 0; }
 
 namespace {
 
-// Drawing methods that do nothing, put into a copy of the device's method
+// Drawing methods that only count, put into a copy of the device's method
 // table, so that everything but the rasterising still runs.
-HRESULT nop_clear(IDirect3DDevice9*, DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) { return 0; }
-HRESULT nop_draw(IDirect3DDevice9*, D3DPRIMITIVETYPE, UINT, UINT) { return 0; }
-HRESULT nop_draw_indexed(IDirect3DDevice9*, D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) { return 0; }
-HRESULT nop_draw_up(IDirect3DDevice9*, D3DPRIMITIVETYPE, UINT, const void*, UINT) { return 0; }
-HRESULT nop_draw_indexed_up(IDirect3DDevice9*, D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT,
-                            const void*, UINT) {
+HRESULT counted(UINT triangles) {
+  g_softHooks.draws++, g_softHooks.triangles += (int)triangles;
   return 0;
+}
+HRESULT nop_clear(IDirect3DDevice9*, DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) { return 0; }
+HRESULT nop_draw(IDirect3DDevice9*, D3DPRIMITIVETYPE, UINT, UINT n) { return counted(n); }
+HRESULT nop_draw_indexed(IDirect3DDevice9*, D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT n) { return counted(n); }
+HRESULT nop_draw_up(IDirect3DDevice9*, D3DPRIMITIVETYPE, UINT n, const void*, UINT) { return counted(n); }
+HRESULT nop_draw_indexed_up(IDirect3DDevice9*, D3DPRIMITIVETYPE, UINT, UINT, UINT n, const void*, D3DFORMAT,
+                            const void*, UINT) {
+  return counted(n);
 }
 
 void* g_table[SC_COUNT];
