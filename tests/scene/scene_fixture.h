@@ -1,5 +1,5 @@
-// Frames of the game drawn on the software device, and ways to look for
-// what must be in them: text in the font's glyphs, exact colours, counts.
+// Frames of the game on the software device, and what to look for in them:
+// text in the font's glyphs, exact colours, device work per frame.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,98 +16,78 @@
 #include "test_util.h"
 #include "track/track.h"
 
+using Pixels = std::vector<uint32_t>;
+
 class SceneTest : public ::testing::Test {
  protected:
   void SetUp() override {
     log_open("skidline.log");
     sys_lib_provide("d3d9.dll", soft_d3d9_proc);
-    sys_lib_block("d3d9.dll", 0);
-    soft_hooks_reset();
     memset(&g_opt, 0, sizeof g_opt);
-    g_opt.race = -1;
     g_set = Settings{0, 0, 1, 3, 0, 1, 0, 2};
-    g_quit = 0;
-    g_shotDone = 0;
+    g_quit = g_shotDone = 0;
     live_ = soft_live_objects();
   }
   void TearDown() override {
-    stop();
+    if (g_dev) track_free(), g_loadedTrack = -1, gfx_shutdown(), assets_forget_all();
     EXPECT_EQ(soft_live_objects(), live_) << "device objects left behind";
   }
-  void start() {
-    ASSERT_TRUE(gfx_init(nullptr, 0));
-    assets_init();
-    started_ = true;
-  }
-  void stop() {
-    if (!started_) return;
-    track_free();
-    g_loadedTrack = -1;
-    gfx_shutdown();
-    assets_forget_all();
-    started_ = false;
-  }
-  // A race (or attract race) on circuit t, in state `state` at `stateTime`.
-  void race(int t, int state, float stateTime = 0.0f, int attract = 0) {
-    if (!started_) start();
+  // A race (or attract race) on circuit t with places from the grid, in `state`.
+  void race(int t, int state, float stateTime = 0, int attract = 0) {
+    if (!g_dev) {
+      ASSERT_TRUE(gfx_init(nullptr, 0));
+      assets_init();
+    }
     setup_race(t, attract);
-    sim_cars(0, 1.0f / 60.0f);  // places from the grid, cars held
+    sim_cars(0, 1.0f / 60);
     g_state = state, g_stateTime = stateTime, g_sel = 0;
   }
-  // One whole frame; the low-resolution picture as it was before presentation.
-  std::vector<uint32_t> frame() {
-    calls_ = g_d3dCalls;
+  // One frame; the picture as it was before presentation.
+  Pixels frame() {
+    int calls = g_d3dCalls;
     soft_hooks_reset_counters();
     game_render();
-    calls_ = g_d3dCalls - calls_;
-    draws_ = g_softHooks.draws, tris_ = g_softHooks.triangles;
+    calls_ = g_d3dCalls - calls, draws_ = g_softHooks.draws, tris_ = g_softHooks.triangles;
     idraws_ = g_softHooks.calls[SC_DrawIndexedPrimitiveUP];
-    std::vector<uint32_t> px((size_t)g_lowW * g_lowH);
+    Pixels px((size_t)g_lowW * g_lowH);
     IDirect3DSurface9* copy = nullptr;
     D3DLOCKED_RECT lr;
-    g_dev->CreateOffscreenPlainSurface((UINT)g_lowW, (UINT)g_lowH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy,
-                                       nullptr);
+    g_dev->CreateOffscreenPlainSurface(g_lowW, g_lowH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
     g_dev->GetRenderTargetData(g_rtSurf, copy);
     copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
     for (int y = 0; y < g_lowH; y++)
-      for (int x = 0; x < g_lowW; x++)
-        px[(size_t)y * g_lowW + x] = ((const uint32_t*)((const uint8_t*)lr.pBits + (size_t)y * lr.Pitch))[x] & 0xFFFFFFu;
-    copy->UnlockRect();
-    copy->Release();
+      for (int x = 0; x < g_lowW; x++) px[y * g_lowW + x] = ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x] & 0xFFFFFF;
+    copy->UnlockRect(), copy->Release();
     gfx_end_low_and_present();
     return px;
   }
-  uint32_t at(const std::vector<uint32_t>& px, int x, int y) const { return px[(size_t)y * g_lowW + x]; }
-
-  // Every pixel of the glyphs of `text` at (x, y) (frame pixels, whole
-  // scale) in `colour`; "" when so, else the first mismatch.
-  std::string text_at(const std::vector<uint32_t>& px, int x, int y, int scale, uint32_t colour,
-                      const std::string& text) const {
+  uint32_t at(const Pixels& px, int x, int y) const { return px[(size_t)y * g_lowW + x]; }
+  // "" when every glyph pixel of `text` (left edge x, or centred on x) is `colour`.
+  std::string text(const Pixels& px, float x, int y, int scale, uint32_t colour, const std::string& s,
+                   bool centred = false) const {
     std::vector<uint32_t> font(128 * 64);
     tex_gen_fill("font", font.data(), 128, 64);
-    int glyphPixels = 0;
+    int x0 = centred ? (int)f_floor(x - 3.0f * scale * s.size()) : (int)x, n = 0;
     for (int gy = 0; gy < 8 * scale; gy++)
-      for (int gx = 0; gx < 6 * scale * (int)text.size(); gx++) {
-        int ch = (unsigned char)text[gx / (6 * scale)], cx = gx % (6 * scale) / scale, cy = gy / scale;
-        if (ch == ' ' || !font[(size_t)((ch - 32) / 16 * 8 + cy) * 128 + (ch - 32) % 16 * 8 + cx]) continue;
-        glyphPixels++;
-        int fx = x + gx, fy = y + gy;
-        if (fx < 0 || fy < 0 || fx >= g_lowW || fy >= g_lowH) return "off the frame";
-        if (at(px, fx, fy) != (colour & 0xFFFFFFu)) {
-          char buf[96];
-          snprintf(buf, sizeof buf, "%06X at %d,%d", at(px, fx, fy), fx, fy);
-          return "'" + text + "': " + buf;
-        }
+      for (int gx = 0; gx < 6 * scale * (int)s.size(); gx++) {
+        int ch = (unsigned char)s[gx / (6 * scale)] - 32, cx = gx % (6 * scale) / scale;
+        if (!font[(ch / 16 * 8 + gy / scale) * 128 + ch % 16 * 8 + cx]) continue;
+        n++;
+        if (x0 + gx >= g_lowW || at(px, x0 + gx, y + gy) != (colour & 0xFFFFFF))
+          return s + " differs at " + std::to_string(x0 + gx) + "," + std::to_string(y + gy);
       }
-    return glyphPixels ? "" : "no glyphs";
+    return n ? "" : "no glyphs";
   }
-  // Centred text as ui_text_center places it.
-  std::string text_centred(const std::vector<uint32_t>& px, float cx, int y, int scale, uint32_t colour,
-                           const std::string& text) const {
-    return text_at(px, (int)f_floor(cx - 3.0f * scale * (float)text.size()), y, scale, colour, text);
+  std::string centred(const Pixels& px, float cx, int y, int scale, uint32_t colour, const std::string& s) const {
+    return text(px, cx, y, scale, colour, s, true);
+  }
+  // Lets the look-over height settle and moves the other cars aside, so that frames in a row see one view.
+  void steady_camera() {
+    for (int i = 1; i < 4; i++) g_cars[i].x += 60;
+    for (int i = 0; i < 600; i++) camera_place();
+    g_camInit = 0;
   }
 
   TempDir dir_;
   int live_ = 0, calls_ = 0, draws_ = 0, tris_ = 0, idraws_ = 0;
-  bool started_ = false;
 };
