@@ -34,10 +34,7 @@ class SceneTest : public ::testing::Test {
   }
   // A race (or attract race) on circuit t with places from the grid, in `state`.
   void race(int t, int state, float stateTime = 0, int attract = 0) {
-    if (!g_dev) {
-      ASSERT_TRUE(gfx_init(nullptr, 0));
-      assets_init();
-    }
+    if (!g_dev) gfx_init(nullptr, 0), assets_init();
     setup_race(t, attract);
     sim_cars(0, 1.0f / 60);
     g_state = state, g_stateTime = stateTime, g_sel = 0;
@@ -77,9 +74,6 @@ class SceneTest : public ::testing::Test {
           return s + " differs at " + std::to_string(x0 + gx) + "," + std::to_string(y + gy);
       }
     return n ? "" : "no glyphs";
-  }
-  std::string centred(const Pixels& px, float cx, int y, int scale, uint32_t colour, const std::string& s) const {
-    return text(px, cx, y, scale, colour, s, true);
   }
   // Lets the look-over height settle and moves the other cars aside, so that frames in a row see one view.
   void steady_camera() {
