@@ -3,6 +3,7 @@
 #include "assets/assets.h"
 #include "gfx/d3d.h"
 #include "track/track_internal.h"
+#include "ui/ui.h"
 
 static const uint32_t kRingFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 RingVertex g_trackRing[RING_SEGMENTS * 6];

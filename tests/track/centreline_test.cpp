@@ -21,15 +21,12 @@ TEST_F(Centreline, SampleCountFollowsTheLoopLength) {
     int M = c.samples ? c.samples : (int)(L / 3.0f);
     ASSERT_EQ(g_track.sampleCount, M) << c.around;
     for (int i = 0; i < M; i++) {
-      const Sample& s = g_track.samples[i];
+      const Sample &s = g_track.samples[i], &n = g_track.samples[(i + 1) % M];
       ASSERT_NEAR(s.dist, (float)i * L / (float)M, 1e-3f * L);
-      ASSERT_NEAR(s.dirX * s.dirX + s.dirZ * s.dirZ, 1.0f, 1e-5f);
-      float dx = g_track.samples[(i + 1) % M].x - s.x, dz = g_track.samples[(i + 1) % M].z - s.z;
-      ASSERT_NEAR(sqrtf(dx * dx + dz * dz), L / (float)M, 0.02f * L / (float)M) << c.around << " " << i;
+      ASSERT_NEAR(hypotf(n.x - s.x, n.z - s.z), L / (float)M, 0.02f * L / (float)M) << c.around << " " << i;
     }
-    EXPECT_EQ(g_track.samples[0].x, g_track.pointX[0]);  // the first sample is control point 0
-    EXPECT_EQ(g_track.samples[0].z, g_track.pointZ[0]);
-    EXPECT_EQ(g_track.samples[0].dist, 0.0f);
+    const Sample& s = g_track.samples[0];  // on control point 0
+    EXPECT_TRUE(s.x == g_track.pointX[0] && s.z == g_track.pointZ[0] && s.dist == 0) << c.around;
   }
   EXPECT_NEAR(spacing(), 4.39f, 0.1f);
 }
@@ -41,9 +38,7 @@ TEST_F(Centreline, SegAtWrapsAroundTheLoop) {
   EXPECT_EQ(seg_at(-1.0f, &f), M - 1);
   EXPECT_NEAR(f, 1.0f - 1.0f / spacing(), 1e-3f);
   int a = seg_at(L + 1.0f, &f), b = seg_at(1.0f, &f2);
-  EXPECT_EQ(a, b);
-  EXPECT_NEAR(f, f2, 1e-3f);
-  EXPECT_EQ(seg_at(-3.0f * L + 1.0f, &f), b);
+  EXPECT_TRUE(a == b && f_abs(f - f2) < 1e-3f && seg_at(-3.0f * L + 1.0f, &f) == b);
   for (int k : {0, 1, M / 2, M - 1}) {
     EXPECT_EQ(seg_at(g_track.samples[k].dist, &f), k);
     EXPECT_EQ(f, 0.0f);
@@ -103,7 +98,6 @@ TEST_F(Centreline, DistToTrackIsToTheNearestSample) {
   float hw;
   EXPECT_NEAR(dist_to_track(s.x + 0.6f * s.dirZ, s.z - 0.6f * s.dirX, &hw), 0.6f, 1e-4f);
   EXPECT_EQ(hw, s.halfWidth);
-  EXPECT_NEAR(dist_to_track(50, 50, &hw), hypotf(50 - g_track.samples[0].x, 50), 60.0f);
 }
 
 // A text that doubles back on itself turns round within one sample: half-way
@@ -125,10 +119,8 @@ TEST_F(Centreline, LoopsThatDoubleBackKeepUnitDirections) {
 TEST_F(Centreline, QueriesOnAFailedLoadDoNotDivide) {
   EXPECT_EQ(track_load_text("pt 1 1\n", 0), 0);
   float f = 9, x = 9, z = 9, side = 9, dist = 9, hw = 9;
-  EXPECT_EQ(seg_at(5, &f), 0);
   track_point_at(5, 1, &x, &z, nullptr, nullptr);
-  EXPECT_EQ(track_locate(1, 1, -1, &side, &dist), 0);
-  EXPECT_EQ(dist_to_track(1, 1, &hw), 1e9f);
+  EXPECT_TRUE(seg_at(5, &f) == 0 && track_locate(1, 1, -1, &side, &dist) == 0 && dist_to_track(1, 1, &hw) == 1e9f);
   EXPECT_EQ(f + x + z + side + dist, 0.0f);
 }
 

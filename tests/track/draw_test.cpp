@@ -2,7 +2,7 @@
 // and the minimap.
 #include <cmath>
 
-#include "gfx/gfx_internal.h"
+#include "ui/ui_internal.h"
 #include "track/track_internal.h"
 #include "track_test_util.h"
 
@@ -23,9 +23,9 @@ TEST_F(Draw, SkyStripRisesByTheRepeatCount) {
     float top, bottom, repeats;
     uint32_t colour;
   } cases[] = {
-      {"skystrip s.bmp 6", 0, 10 + 145.59f, 6, 6, 0xFFFFFFFFu},
-      {"skystrip s.bmp 4", 0, 10 + 230.94f, 6, 4, 0xFFFFFFFFu},
-      {"skystrip s.bmp", 0, 10 + 335.64f, 6, 3, 0xFFFFFFFFu},
+      {"skystrip s.bmp 6", 0, 10 + 145.59f, 10 - 4, 6, 0xFFFFFFFFu},
+      {"skystrip s.bmp 4", 0, 10 + 230.94f, 10 - 4, 4, 0xFFFFFFFFu},
+      {"skystrip s.bmp", 0, 10 + 335.64f, 10 - 4, 3, 0xFFFFFFFFu},
       {"background b.bmp", 0, 72, -6, 2, 0xFFFFFFFFu},
       {"background b.bmp", 1, 72, -6, 2, 0xFFC0C0D0u},
   };
@@ -38,18 +38,15 @@ TEST_F(Draw, SkyStripRisesByTheRepeatCount) {
     float top = -1e9f, bottom = 1e9f, umax = 0;
     for (const RingVertex& v : g_trackRing) {
       top = fmaxf(top, v.y), bottom = fminf(bottom, v.y), umax = fmaxf(umax, v.u);
-      ASSERT_NEAR(hypotf(v.x - 5, v.z + 7), 400.0f, 0.01f);
-      ASSERT_EQ(v.colour, c.colour);
+      ASSERT_TRUE(f_abs(hypotf(v.x - 5, v.z + 7) - 400) < 0.01f && v.colour == c.colour);
     }
     EXPECT_NEAR(top, c.top, 0.05f) << c.line;
-    EXPECT_EQ(bottom, c.line[1] == 'k' ? 10 - 4 : c.bottom) << c.line;
-    EXPECT_NEAR(umax, c.repeats, 1e-5f) << c.line;
+    EXPECT_TRUE(bottom == c.bottom && f_abs(umax - c.repeats) < 1e-5f) << c.line;
   }
   // One picture all round would reach past straight up; it stops short of it.
   ASSERT_EQ(track_load_text(circle_text(300, 8, "skystrip s.bmp 1\n").c_str(), 0), 1);
   track_draw_background(0, 0, 0);
-  EXPECT_GT(g_trackRing[0].y, 400.0f);
-  EXPECT_EQ(g_trackRing[2].y, -4.0f);
+  EXPECT_TRUE(g_trackRing[0].y > 400 && g_trackRing[2].y == -4.0f);
 }
 
 TEST_F(Draw, LayersDrawEveryChunkAndGlowOnlyWhatWasPlaced) {
@@ -77,7 +74,6 @@ TEST_F(Draw, MinimapKeepsTheShapeCentred) {
       const UiVertex& v = g_ui[r * 6];  // top-left corner, half a pixel up and left
       EXPECT_EQ(v.x + 0.5f, floorf(10 + corners[i][0] * 0.2f)) << i;
       EXPECT_EQ(v.y + 0.5f, floorf(20 + 15 + (150 - corners[i][1]) * 0.2f)) << i;
-      EXPECT_EQ(v.colour, 0xFF00FF00u);
     }
     g_uiN = 0;
   }
