@@ -37,7 +37,9 @@ has_line() { grep -qE -- "$2" "$1"; }
 # name | arguments | picture size | what must be in the picture | compare under Wine
 # Compared pictures are of the very first frame or of the grid before the
 # start, where the camera has settled: it follows per displayed frame, so
-# while it moves two builds at different frame rates see slightly apart.
+# while it moves two builds at different frame rates see slightly apart (and
+# at larger sizes Wine's frame rate is low enough for that to last: those are
+# compared at their first frame).
 cases=(
   "title|--shot 0 0|640 480|title|yes"
   "title-late|--shot 0 2.5|640 480|title|no"
@@ -46,8 +48,9 @@ cases=(
   "c2|--shot 2 2|640 480|hud|yes"
   "c3|--shot 3 2.5|640 480|hud|yes"
   "c1-nohud|--shot 1 2.5 --nohud|640 480|nohud|yes"
-  "c2-res|--shot 2 2.5 --res 800x600|800 600||yes"
-  "c3-aspect|--shot 3 2.8 --aspect 16:9|1280 720||yes"
+  "c2-first|--shot 2 0|640 480|hud|yes"
+  "c2-res|--shot 2 0 --res 800x600|800 600||yes"
+  "c3-aspect|--shot 3 0 --aspect 16:9|1280 720||yes"
   "c1-bad-aspect|--shot 1 2.5 --aspect 100:1|640 480||yes"
 )
 for c in "${cases[@]}"; do
