@@ -30,15 +30,19 @@ for t in 1 2 3; do
   fi
 done
 
-echo "== start to the first frame (a screenshot of the first frame, then exit; best of 5)"
+echo "== start to the first frame (its screenshot appearing; best of 5)"
 best=
 for _ in 1 2 3 4 5; do
+  rm -f "$work/first.bmp"
   t0=$(date +%s%N)
-  (cd "$work" && timeout -k 5 30 ./skidline --shot 1 0 >/dev/null 2>&1)
+  (cd "$work" && exec timeout -k 5 30 ./skidline --shot 1 0 --out first.bmp >/dev/null 2>&1) &
+  pid=$!
+  for _ in $(seq 5000); do [ -e "$work/first.bmp" ] && break; sleep 0.001; done
   ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+  wait $pid
   [ -z "$best" ] || [ $ms -lt $best ] && best=$ms
 done
-echo "linux: $best ms (whole run: start, first frame, shot, shutdown)"
+echo "linux: $best ms"
 
 echo "== program sizes"
 for f in "$win32" "$win64" "$linux"; do
