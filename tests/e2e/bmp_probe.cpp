@@ -1,12 +1,8 @@
 // Reads the game's 24-bit screenshots for the whole-program tests.
 //   bmp_probe size FILE                          -> "W H"
-//   bmp_probe pixel FILE X Y                     -> "RRGGBB" (Y counted from the top)
-//   bmp_probe count FILE X0 Y0 X1 Y1 RRGGBB TOL  -> pixels of [X0,X1) x [Y0,Y1) within TOL
+//   bmp_probe count FILE X0 Y0 X1 Y1 RRGGBB TOL  -> pixels of [X0,X1) x [Y0,Y1) (Y from the top) within TOL
 //                                                   of the colour in every channel
 //   bmp_probe mean FILE X0 Y0 X1 Y1              -> "RRGGBB", the rectangle's mean colour
-//   bmp_probe diff A B                           -> "mean M max X far F%": mean and largest
-//                                                   channel difference, share of pixels with a
-//                                                   channel more than 48 apart
 //   bmp_probe blocks A B N                       -> "mean M far F%" of the two pictures'
 //                                                   N x N block means: mean channel
 //                                                   difference, share of blocks more than 40
@@ -76,11 +72,6 @@ int main(int argc, char** argv) {
   };
   if (cmd == "size") {
     printf("%d %d\n", a.w, a.h);
-  } else if (cmd == "pixel" && argc == 5) {
-    int x = atoi(argv[3]), y = atoi(argv[4]);
-    if (x < 0 || y < 0 || x >= a.w || y >= a.h) return fail("outside the picture");
-    const unsigned char* p = a.at(x, y);
-    printf("%02X%02X%02X\n", p[0], p[1], p[2]);
   } else if (cmd == "count" && argc == 9) {
     int x0, y0, x1, y1;
     if (!rect(3, &x0, &y0, &x1, &y1)) return fail("bad rectangle");
@@ -102,24 +93,6 @@ int main(int argc, char** argv) {
         for (int k = 0; k < 3; k++) s[k] += a.at(x, y)[k];
     double n = (double)(x1 - x0) * (y1 - y0);
     printf("%02X%02X%02X\n", (int)(s[0] / n + 0.5), (int)(s[1] / n + 0.5), (int)(s[2] / n + 0.5));
-  } else if (cmd == "diff" && argc == 4) {
-    Image b;
-    if (!load(argv[3], &b)) return fail("second file is not a 24-bit BMP");
-    if (a.w != b.w || a.h != b.h) return fail("sizes differ");
-    double sum = 0;
-    int mx = 0;
-    long far = 0;
-    for (size_t i = 0; i < a.rgb.size(); i += 3) {
-      int worst = 0;
-      for (int k = 0; k < 3; k++) {
-        int d = abs(a.rgb[i + k] - b.rgb[i + k]);
-        sum += d;
-        if (d > worst) worst = d;
-      }
-      if (worst > mx) mx = worst;
-      if (worst > 48) far++;
-    }
-    printf("mean %.3f max %d far %.3f%%\n", sum / (double)a.rgb.size(), mx, 100.0 * far / (a.rgb.size() / 3));
   } else if (cmd == "blocks" && argc == 5) {
     // The pictures as means of N x N blocks: texture noise and a camera a few
     // pixels apart average out, a different colour, sky, fog or HUD does not.
