@@ -117,7 +117,7 @@ for c in "${cases[@]}"; do
       d=$("$probe" blocks "$pic" "$work/linux/$out" 16)
       echo "$name: Wine against Linux: $d"
       read -r _ mean _ far <<<"$d"
-      awk -v m="$mean" -v f="${far%\%}" 'BEGIN { exit !(m <= 4.0 && f <= 2.0) }' ||
+      awk -v m="$mean" -v f="${far%\%}" 'BEGIN { exit !(m <= 4.0 && f <= 3.0) }' ||
         bad "$name: Wine picture differs from the Linux one ($d)"
     else
       bad "$name: the Linux build took no picture"
