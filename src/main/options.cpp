@@ -28,12 +28,16 @@ static int minus_one(const char* s) {
   return (int32_t)((uint32_t)str_to_int(s) - 1u);
 }
 
+// A requested display size is taken only when it is one a device could
+// plausibly give: at least 320 x 240, at most 8192 either way.
+static int size_ok(int w, int h) { return w >= 320 && h >= 240 && w <= RES_MAX && h <= RES_MAX; }
+
 static void read_res(const char* s) {
   int w = str_to_int(s);
   const char* x = s;
   while (*x && *x != 'x' && *x != 'X') x++;
   int h = *x ? str_to_int(x + 1) : 0;
-  if (w >= 320 && h >= 240) {
+  if (size_ok(w, h)) {
     g_opt.resW = w;
     g_opt.resH = h;
   }
@@ -46,10 +50,10 @@ static void read_aspect(const char* s) {
   float a = str_to_float(s);
   float b = str_to_float(sep + 1);
   if (!(a > 0.0f && b > 0.0f)) return;
-  // The width is even; a ratio too extreme to give a positive width is ignored.
-  int32_t w = f_to_int(a * 720.0f / b + 0.5f);
-  if (w <= 1) return;
-  g_opt.resW = w & ~1;
+  // The width is even; a ratio whose width fails the size checks is ignored.
+  int32_t w = f_to_int(a * 720.0f / b + 0.5f) & ~1;
+  if (!size_ok(w, 720)) return;
+  g_opt.resW = w;
   g_opt.resH = 720;
 }
 

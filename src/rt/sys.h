@@ -45,6 +45,59 @@ int sys_set_cwd(const char* dir);
 [[noreturn]] void sys_exit(int code);
 
 // ---- the game window (created by the shell) ------------------------------------------
+// Window messages and key codes are the Win32 ones on every platform: the SDL
+// layer turns its events into these, with bit 30 of the long parameter set
+// on auto-repeated key messages, exactly as Windows delivers them.
+enum {
+  SYS_WM_DESTROY = 0x0002,
+  SYS_WM_KILLFOCUS = 0x0008,
+  SYS_WM_CLOSE = 0x0010,
+  SYS_WM_QUIT = 0x0012,
+  SYS_WM_KEYDOWN = 0x0100,
+  SYS_WM_KEYUP = 0x0101,
+  SYS_WM_SYSKEYDOWN = 0x0104,
+  SYS_WM_SYSKEYUP = 0x0105,
+  SYS_WM_MOUSEMOVE = 0x0200,
+  SYS_WM_LBUTTONDOWN = 0x0201,
+};
+enum {
+  SYS_VK_BACK = 0x08, SYS_VK_TAB = 0x09, SYS_VK_RETURN = 0x0D, SYS_VK_SHIFT = 0x10, SYS_VK_CONTROL = 0x11,
+  SYS_VK_MENU = 0x12, SYS_VK_PAUSE = 0x13, SYS_VK_ESCAPE = 0x1B, SYS_VK_SPACE = 0x20, SYS_VK_PRIOR = 0x21,
+  SYS_VK_NEXT = 0x22, SYS_VK_END = 0x23, SYS_VK_HOME = 0x24, SYS_VK_LEFT = 0x25, SYS_VK_UP = 0x26,
+  SYS_VK_RIGHT = 0x27, SYS_VK_DOWN = 0x28, SYS_VK_INSERT = 0x2D, SYS_VK_DELETE = 0x2E, SYS_VK_F1 = 0x70,
+  SYS_VK_F4 = 0x73, SYS_VK_F10 = 0x79, SYS_VK_F12 = 0x7B,
+};
+
+// The window procedure: the standard four arguments and result of a Win32
+// window procedure (stdcall on 32-bit Windows).
+#if SK_WIN32 && defined(__i386__)
+#define SYS_CALLBACK __attribute__((stdcall))
+#else
+#define SYS_CALLBACK
+#endif
+typedef intptr_t(SYS_CALLBACK* SysWndProc)(SysWindow win, uint32_t msg, uintptr_t wp, intptr_t lp);
+
+// Registers the window class: own device context, the given procedure, icon 1
+// of the program (or the default one), arrow cursor, black background. 1 = ok.
+int sys_window_register(const char* className, SysWndProc proc);
+// Creates and shows the window with a client area of w x h (windowed: caption,
+// system menu and minimise box, not resizable; full screen: a popup). Null on
+// failure.
+SysWindow sys_window_create(const char* className, const char* title, int fullscreen, int w, int h);
+// What the system does with a message the game leaves alone (on Linux: Alt+F4
+// closes the window, everything else is dropped).
+intptr_t sys_window_default(SysWindow win, uint32_t msg, uintptr_t wp, intptr_t lp);
+// Delivers every pending message to the window procedure; 0 once the quit
+// message has been seen.
+int sys_pump_messages();
+// A modal error box with an OK button; 0 when it could not be shown.
+int sys_error_box(const char* text, const char* caption);
+#if SK_SDL
+// Tests: called at the start of every pump, before the queue is read (to put
+// scripted events into it).
+void sys_test_pump_hook(void (*hook)());
+#endif
+
 void sys_screen_size(int* w, int* h);  // the primary display, in pixels
 // Windowed: caption, system menu and minimise box, no sizing border, with a
 // client area of w x h at (40, 40). Full screen: a borderless popup of w x h at

@@ -142,34 +142,38 @@ void sys_debug_out(const char* s) {
   (void)r;
 }
 
-static char g_cmdLine[4096];
+// As long as the longest Windows command line, so the game cuts an over-long
+// line itself, at the same place as on Windows.
+static char g_cmdLine[32768];
 
 // The Linux entry point hands over its arguments: they are joined by single
 // spaces, and an argument with a space or tab (or an empty one) is quoted,
-// which is how the Windows command line would carry it.
+// which is how the Windows command line would carry it. A line that does not
+// fit is cut mid-argument, never by dropping whole arguments.
 void sys_set_args(int argc, char** argv) {
-  size_t n = 0;
-  g_cmdLine[0] = 0;
+  size_t n = 0, cap = sizeof g_cmdLine - 1;
+  auto put = [&](char c) {
+    if (n < cap) g_cmdLine[n++] = c;
+  };
   for (int i = 0; i < argc; i++) {
     const char* a = argv[i];
     int quote = a[0] == 0 || strpbrk(a, " \t") != nullptr;
-    size_t need = strlen(a) + (i ? 1 : 0) + (quote ? 2 : 0);
-    if (n + need >= sizeof g_cmdLine) break;
-    if (i) g_cmdLine[n++] = ' ';
-    if (quote) g_cmdLine[n++] = '"';
-    memcpy(g_cmdLine + n, a, strlen(a));
-    n += strlen(a);
-    if (quote) g_cmdLine[n++] = '"';
-    g_cmdLine[n] = 0;
+    if (i) put(' ');
+    if (quote) put('"');
+    for (const char* c = a; *c; c++) put(*c);
+    if (quote) put('"');
   }
+  g_cmdLine[n] = 0;
 }
 
 const char* sys_command_line() { return g_cmdLine; }
 
 int sys_program_path(char* buf, int cap) {
   if (cap <= 1) return 0;
-  ssize_t n = readlink("/proc/self/exe", buf, (size_t)cap - 1);
-  if (n <= 0 || n >= cap - 1) return 0;  // failed, or possibly cut short
+  // readlink does not terminate: a result that fills the whole buffer may have
+  // been cut short; cap - 1 characters and the terminator fit.
+  ssize_t n = readlink("/proc/self/exe", buf, (size_t)cap);
+  if (n <= 0 || n >= cap) return 0;
   buf[n] = 0;
   return (int)n;
 }
@@ -182,6 +186,140 @@ void sys_exit(int code) {
 }
 
 // ---- window -----------------------------------------------------------------------------
+// One game window. Its SDL events become the Win32 messages the window
+// procedure expects; mouse positions are reported in the client pixels the
+// game asked for, also when full screen stretches the window.
+static SysWndProc g_wndProc;
+static SDL_Window* g_window;
+static int g_clientW, g_clientH;  // the size the game asked for
+static void (*g_pumpHook)();
+
+void sys_test_pump_hook(void (*hook)()) { g_pumpHook = hook; }
+
+int sys_window_register(const char* className, SysWndProc proc) {
+  (void)className;
+  g_wndProc = proc;
+  return proc != nullptr;
+}
+
+SysWindow sys_window_create(const char* className, const char* title, int fullscreen, int w, int h) {
+  (void)className;
+  if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+  Uint32 flags = SDL_WINDOW_SHOWN | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  SDL_Window* win = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h, flags);
+  if (!win) return nullptr;
+  g_window = win;
+  g_clientW = w;
+  g_clientH = h;
+  return (SysWindow)win;
+}
+
+intptr_t sys_window_default(SysWindow win, uint32_t msg, uintptr_t wp, intptr_t lp) {
+  (void)lp;
+  if (msg == SYS_WM_SYSKEYDOWN && wp == SYS_VK_F4 && g_wndProc) g_wndProc(win, SYS_WM_CLOSE, 0, 0);
+  return 0;
+}
+
+// Virtual-key code of an SDL key; 0 for keys the game has no code for.
+static int vk_of(SDL_Keycode k) {
+  if (k >= SDLK_a && k <= SDLK_z) return 'A' + (int)(k - SDLK_a);
+  if (k >= SDLK_0 && k <= SDLK_9) return '0' + (int)(k - SDLK_0);
+  if (k >= SDLK_F1 && k <= SDLK_F12) return SYS_VK_F1 + (int)(k - SDLK_F1);
+  if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return 0x61 + (int)(k - SDLK_KP_1);
+  switch (k) {
+    case SDLK_KP_0: return 0x60;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return SYS_VK_RETURN;
+    case SDLK_ESCAPE: return SYS_VK_ESCAPE;
+    case SDLK_BACKSPACE: return SYS_VK_BACK;
+    case SDLK_TAB: return SYS_VK_TAB;
+    case SDLK_SPACE: return SYS_VK_SPACE;
+    case SDLK_LEFT: return SYS_VK_LEFT;
+    case SDLK_RIGHT: return SYS_VK_RIGHT;
+    case SDLK_UP: return SYS_VK_UP;
+    case SDLK_DOWN: return SYS_VK_DOWN;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return SYS_VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return SYS_VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return SYS_VK_MENU;
+    case SDLK_PAUSE: return SYS_VK_PAUSE;
+    case SDLK_PAGEUP: return SYS_VK_PRIOR;
+    case SDLK_PAGEDOWN: return SYS_VK_NEXT;
+    case SDLK_HOME: return SYS_VK_HOME;
+    case SDLK_END: return SYS_VK_END;
+    case SDLK_INSERT: return SYS_VK_INSERT;
+    case SDLK_DELETE: return SYS_VK_DELETE;
+    default: return 0;
+  }
+}
+
+static intptr_t mouse_lparam(int x, int y) {
+  int w, h;
+  SDL_GetWindowSize(g_window, &w, &h);
+  if (w > 0 && h > 0 && (w != g_clientW || h != g_clientH)) {
+    x = (int)((int64_t)x * g_clientW / w);
+    y = (int)((int64_t)y * g_clientH / h);
+  }
+  return (intptr_t)(uint32_t)(((uint32_t)y & 0xFFFF) << 16 | ((uint32_t)x & 0xFFFF));
+}
+
+// Key messages as Windows sends them: WM_SYSKEY* while Alt is held (and for
+// Alt itself and F10), bit 30 = the key was already down (auto-repeat),
+// bit 31 = released, bit 29 = Alt held.
+static void key_event(const SDL_KeyboardEvent& e) {
+  int vk = vk_of(e.keysym.sym);
+  if (!vk) return;
+  int down = e.type == SDL_KEYDOWN;
+  int alt = (e.keysym.mod & KMOD_ALT) != 0 || vk == SYS_VK_MENU;
+  int sys = alt || (down && vk == SYS_VK_F10);
+  uint32_t lp = 1;
+  if (alt) lp |= 1u << 29;
+  if (!down || e.repeat) lp |= 1u << 30;
+  if (!down) lp |= 1u << 31;
+  uint32_t msg = down ? (sys ? SYS_WM_SYSKEYDOWN : SYS_WM_KEYDOWN) : (sys ? SYS_WM_SYSKEYUP : SYS_WM_KEYUP);
+  g_wndProc((SysWindow)g_window, msg, (uintptr_t)vk, (intptr_t)lp);
+}
+
+int sys_pump_messages() {
+  if (g_pumpHook) g_pumpHook();
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return 1;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (!g_wndProc || !g_window) continue;
+    SysWindow w = (SysWindow)g_window;
+    switch (e.type) {
+      case SDL_QUIT:  // the last window closed, or an interrupt signal
+        g_wndProc(w, SYS_WM_CLOSE, 0, 0);
+        break;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) g_wndProc(w, SYS_WM_CLOSE, 0, 0);
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) g_wndProc(w, SYS_WM_KILLFOCUS, 0, 0);
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        key_event(e.key);
+        break;
+      case SDL_MOUSEMOTION:
+        g_wndProc(w, SYS_WM_MOUSEMOVE, 0, mouse_lparam(e.motion.x, e.motion.y));
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button == SDL_BUTTON_LEFT)
+          g_wndProc(w, SYS_WM_LBUTTONDOWN, 1, mouse_lparam(e.button.x, e.button.y));
+        break;
+      default:
+        break;
+    }
+  }
+  return 1;
+}
+
+int sys_error_box(const char* text, const char* caption) {
+  // A headless run (dummy video driver) must never wait on a box nobody sees.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && strcmp(driver, "dummy") == 0) return 0;
+  const char* hint = getenv("SDL_VIDEODRIVER");
+  if (hint && strcmp(hint, "dummy") == 0) return 0;
+  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, g_window) == 0;
+}
+
 void sys_screen_size(int* w, int* h) {
   SDL_DisplayMode mode;
   if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
@@ -196,6 +334,8 @@ void sys_screen_size(int* w, int* h) {
 void sys_window_set_mode(SysWindow win, int fullscreen, int w, int h) {
   SDL_Window* sw = (SDL_Window*)win;
   if (!sw) return;
+  g_clientW = w;
+  g_clientH = h;
   if (fullscreen) {
     SDL_SetWindowSize(sw, w, h);
     SDL_SetWindowFullscreen(sw, SDL_WINDOW_FULLSCREEN_DESKTOP);

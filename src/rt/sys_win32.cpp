@@ -1,5 +1,6 @@
 // The OS layer on Windows: kernel32 and winmm only, no C runtime.
 #include "rt/sys.h"
+#include "rt/rt.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -87,6 +88,53 @@ void sys_exit(int code) {
 }
 
 // ---- window -----------------------------------------------------------------------------
+int sys_window_register(const char* className, SysWndProc proc) {
+  HINSTANCE inst = GetModuleHandleA(nullptr);
+  WNDCLASSA wc;
+  memset(&wc, 0, sizeof wc);
+  wc.style = CS_OWNDC;
+  wc.lpfnWndProc = (WNDPROC)(void*)proc;
+  wc.hInstance = inst;
+  wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+  if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, (LPCSTR)IDI_APPLICATION);
+  wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
+  wc.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+  wc.lpszClassName = className;
+  return RegisterClassA(&wc) != 0;
+}
+
+SysWindow sys_window_create(const char* className, const char* title, int fullscreen, int w, int h) {
+  DWORD style = fullscreen ? WS_POPUP : (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  RECT r = {0, 0, w, h};
+  AdjustWindowRect(&r, style, FALSE);
+  HWND hwnd = CreateWindowExA(0, className, title, style | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                              r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
+                              nullptr);
+  if (!hwnd) return nullptr;
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  UpdateWindow(hwnd);
+  return (SysWindow)hwnd;
+}
+
+intptr_t sys_window_default(SysWindow win, uint32_t msg, uintptr_t wp, intptr_t lp) {
+  return DefWindowProcA((HWND)win, msg, wp, lp);
+}
+
+int sys_pump_messages() {
+  MSG m;
+  int running = 1;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) running = 0;
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+  }
+  return running;
+}
+
+int sys_error_box(const char* text, const char* caption) {
+  return MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR) != 0;
+}
+
 void sys_screen_size(int* w, int* h) {
   *w = GetSystemMetrics(SM_CXSCREEN);
   *h = GetSystemMetrics(SM_CYSCREEN);

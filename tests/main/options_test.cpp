@@ -99,9 +99,13 @@ TEST(Options, EachOptionAndTheRaceClamp) {
   }
   EXPECT_EQ(parsed("p --shot 2 1.5").shotTime, 1.5f);
   EXPECT_STREQ(parsed("p --out --nohud").out, "--nohud");
-  EXPECT_STREQ(parsed("\"C:\\My Games\\skidline.exe\" --out \"my shots\\a b.bmp\" --shot 3 2").out,
-               "my shots\\a b.bmp");
+  EXPECT_STREQ(parsed("\"C:\\My Games\\skidline.exe\" --out \"my shots\\a b.bmp\" --shot 3 2").out, "my shots\\a b.bmp");
   EXPECT_EQ(strlen(parsed("p --out " + std::string(400, 'p')).out), 259u);
+  // An over-long line is cut at 1023 characters, inside the argument that
+  // crosses the limit: its start is kept, what follows is lost.
+  std::string line = "./skidline --out " + std::string(5000, 'a') + " --nohud";
+  EXPECT_EQ(parsed(line).out, std::string(259, 'a'));
+  EXPECT_EQ(g_opt.nohud, 0);
 }
 
 TEST(Options, ResolutionAndAspect) {
@@ -125,6 +129,15 @@ TEST(Options, ResolutionAndAspect) {
       {"p --aspect 4", 0, 0, 0},              // a bare number has no separator
       {"p --aspect 16:-9", 0, 0, 0},
       {"p --aspect 99999999999:1", 0, 0, 0},  // a width that does not fit
+      // The same size checks as "--res": no 72000 x 720 back buffer, no 80 x 720.
+      {"p --aspect 100:1", 0, 0, 0},
+      {"p --aspect 1:9", 0, 0, 0},
+      {"p --aspect 4:9", 320, 720, 1},
+      {"p --aspect 8192:720", 8192, 720, 1},
+      {"p --aspect 8194:720", 0, 0, 0},
+      {"p --res 8192x8192", 8192, 8192, 1},
+      {"p --res 8193x600", 0, 0, 0},
+      {"p --res 800x9000", 0, 0, 0},
       {"p --aspect 16:9 --fullscreen", 1280, 720, 0},
   };
   for (const auto& c : cases) {

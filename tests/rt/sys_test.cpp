@@ -1,6 +1,8 @@
 // The OS layer's threads, events and library table.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "rt/rt.h"
 #include "rt/sys.h"
 
@@ -119,6 +121,18 @@ TEST(Process, ProgramPathAndCommandLine) {
   char* argv[] = {a0, a1, a2, a3, a4};
   sys_set_args(5, argv);
   EXPECT_STREQ(sys_command_line(), "/opt/game/skidline --out \"my shot.bmp\" \"\" --race");
+
+  // Long lines reach the game whole (it cuts them itself); a line too long
+  // for any system is cut inside an argument, never by dropping arguments.
+  std::string longArg(5000, 'a'), huge(40000, 'b');
+  char* argvLong[] = {a0, a1, &longArg[0], a4};
+  sys_set_args(4, argvLong);
+  EXPECT_EQ(std::string(sys_command_line()), "/opt/game/skidline --out " + longArg + " --race");
+  char* argvHuge[] = {a0, a1, &huge[0], a4};
+  sys_set_args(4, argvHuge);
+  std::string got = sys_command_line();
+  EXPECT_EQ(got.size(), 32767u);
+  EXPECT_EQ(got.substr(0, 30), "/opt/game/skidline --out bbbbb");
 }
 
 }  // namespace
