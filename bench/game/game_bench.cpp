@@ -7,9 +7,6 @@
 #include "track/track.h"
 
 // No window here: nobody presses anything.
-InputState g_in;
-int key_down(int) { return 0; }
-int key_pressed(int) { return 0; }
 
 static const float kDt = 1.0f / 60.0f;
 

@@ -1,6 +1,7 @@
 // The Settings record and the settings file "skidline.cfg".
 #include "game/game_internal.h"
 #include "gfx/gfx.h"
+#include "rt/sys.h"
 
 Settings g_set = {0, 0, 0, 3, 0, 1, 1, 0};
 
@@ -81,5 +82,5 @@ void settings_save() {
   int n = settings_text(buf, sizeof buf);
   if (n >= (int)sizeof buf) return;
   // The old file stays until the new one is complete.
-  if (file_write(kTemp, buf, n)) settings_replace(kTemp, kFile);
+  if (file_write(kTemp, buf, n)) sys_replace(kTemp, kFile);
 }

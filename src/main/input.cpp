@@ -4,11 +4,6 @@
 #include "main/main.h"
 #include "rt/rt.h"
 
-InputState g_in;
-
-int key_down(int key) { return g_in.keyDown[key & 0xFF]; }
-int key_pressed(int key) { return g_in.keyPressed[key & 0xFF]; }
-
 void input_end_frame() {
   memset(g_in.keyPressed, 0, sizeof g_in.keyPressed);
   g_in.mouseClicked = 0;

@@ -32,6 +32,7 @@ int sys_write(SysFile f, const void* buf, uint32_t n, uint32_t* put);  // 1 = ca
 void sys_flush(SysFile f);
 void sys_close(SysFile f);
 int sys_is_file(const char* path);  // exists and is not a directory
+int sys_replace(const char* from, const char* to);  // rename over an existing file; 1 = done
 
 // ---- process ----------------------------------------------------------------------------
 void sys_debug_out(const char* s);  // debugger output (stderr on Linux)

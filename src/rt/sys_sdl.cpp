@@ -136,6 +136,11 @@ int sys_is_file(const char* path) {
   return !S_ISDIR(st.st_mode);
 }
 
+int sys_replace(const char* from, const char* to) {
+  char a[PATH_MAX], b[PATH_MAX];
+  return native_path(from, a, sizeof a) && native_path(to, b, sizeof b) && rename(a, b) == 0;
+}
+
 // ---- process ----------------------------------------------------------------------
 void sys_debug_out(const char* s) {
   ssize_t r = write(2, s, strlen(s));

@@ -64,6 +64,10 @@ void sys_close(SysFile f) {
   if (f) CloseHandle((HANDLE)f);
 }
 
+int sys_replace(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 int sys_is_file(const char* path) {
   DWORD a = GetFileAttributesA(path);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

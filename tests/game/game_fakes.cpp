@@ -1,15 +1,11 @@
-// Stand-ins for the shell's input record and the sound calls: the tests set
-// keys directly and read back every sound request as a line of text.
+// Stand-in for the sound calls: the tests read back every sound request as a
+// line of text (keys are set in the shell's input record directly).
 #include <stdio.h>
 
 #include <string>
 #include <vector>
 
 #include "game/game_internal.h"
-
-InputState g_in;
-int key_down(int vk) { return g_in.keyDown[vk & 255]; }
-int key_pressed(int vk) { return g_in.keyPressed[vk & 255]; }
 
 std::vector<std::string> g_sounds;
 static void heard(const char* what, double a, double b = 0) {
