@@ -31,6 +31,9 @@ enum { FONT_GLYPH_COUNT = 58 };
 int tex_mip_levels(const char* name, int w, int h);  // levels tex_add asks the device for
 // One 2 x 2 box-filtered level below a w x h one (w and h at least 2 where halved).
 void tex_mip_down(const uint32_t* src, int w, int h, uint32_t* dst);
+// 1 when a name asked for can have no file: names with '/', '\\', ':' or
+// ".." would reach outside the data folders, so they get the generated asset.
+int asset_name_unsafe(const char* name);
 // Frees every texture and model and empties both caches. For tests and
 // tools only: the game keeps its assets for the whole run.
 void assets_forget_all();

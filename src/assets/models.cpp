@@ -227,7 +227,7 @@ Model* model_get(const char* name) {
   str_cpy(md->name, b, sizeof md->name);
   char path[300];
   int size = 0;
-  uint8_t* data = model_path(path, b) ? (uint8_t*)file_read(path, &size) : nullptr;
+  uint8_t* data = model_path(path, b) && !asset_name_unsafe(b) ? (uint8_t*)file_read(path, &size) : nullptr;
   int loaded = 0;
   if (data) {
     char texName[SKM_MAX_NAME + 1];
@@ -258,7 +258,7 @@ Model* model_try(const char* name) {
   for (Model* m = g_models; m; m = m->next)
     if (str_eq(m->name, b)) return m->generated ? nullptr : m;
   char path[300];
-  if (!model_path(path, b) || !file_exists(path)) return nullptr;
+  if (asset_name_unsafe(b) || !model_path(path, b) || !file_exists(path)) return nullptr;
   Model* m = model_get(name);
   return m && !m->generated ? m : nullptr;
 }

@@ -77,6 +77,12 @@ static Texture* list_find(const char* name) {
   return nullptr;
 }
 
+int asset_name_unsafe(const char* name) {
+  for (const char* p = name; *p; p++)
+    if (*p == '/' || *p == '\\' || *p == ':' || (p[0] == '.' && p[1] == '.')) return 1;
+  return 0;
+}
+
 void base_name(const char* name, char out[48]) {
   str_cpy(out, name ? name : "", 48);
   int n = str_len(out);
@@ -187,7 +193,7 @@ Texture* tex_get(const char* name) {
     cache_store(name, 1, t);
     return t;
   }
-  if (is_bad_file(name)) return tex_procedural(name);
+  if (is_bad_file(name) || asset_name_unsafe(name)) return tex_procedural(name);
   // A name whose path does not fit is treated as a missing file, never as a
   // different (cut) one.
   char path[300];

@@ -74,10 +74,12 @@ static int file_fd(SysFile f) { return (int)(intptr_t)f - 1; }
 SysFile sys_open_read(const char* path) {
   char p[PATH_MAX];
   if (!native_path(path, p, sizeof p)) return nullptr;
-  int fd = open(p, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a named pipe cannot hold the caller up; only regular
+  // files are read (O_NONBLOCK changes nothing for them).
+  int fd = open(p, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Windows cannot open a folder as a file
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return nullptr;
   }

@@ -26,8 +26,8 @@ uint32_t livery_colour(int shape, int livery) {
 }
 
 void time_text(char* out, int cap, float t) {
-  if (!(t > 0.0f)) t = 0.0f;               // negative and NaN show as nothing elapsed
-  if (t > 5999999.0f) t = 5999999.0f;      // keep the hundredths inside an int
+  if (!(t > 0.0f)) t = 0.0f;         // negative and NaN show as nothing elapsed
+  if (t > 1e7f) t = 1e7f;            // keeps the hundredths inside an int
   int cs = f_to_int(t * 100.0f + 0.5f);
   fmt(out, cap, "%d:%02d.%02d", cs / 6000, cs / 100 % 60, cs % 100);
 }

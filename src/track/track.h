@@ -117,10 +117,13 @@ void parse_header();           // header pass over g_track.source
 int split(char* line, char** tokens);  // 0..12 tokens, cut in place
 uint32_t hexcol(const char* token);    // leading hex digits | 0xFF000000
 
-// Loads an arbitrary text into g_track as circuit `index` would be, without
-// any file or fallback (the text is copied). 1 = loaded; on 0 g_track holds
-// the header fields only. For tools, tests and the fuzzer.
+// Loads a given text (copied) into g_track as circuit `index` would be, with
+// no file and no fallback; g_trackIndex stays -1. 1 = loaded; on 0 g_track
+// holds the header fields only. For tools, tests and the fuzzer.
 int track_load_text(const char* text, int index);
+
+// Tools only: called for every model the props pass places (null in the game).
+extern void (*g_trackPropHook)(const char* name, float x, float z, float angle, float scale);
 
 // ---- centre line and queries (need a loaded track) ----------------------------------------------
 float catmull(float p0, float p1, float p2, float p3, float t);

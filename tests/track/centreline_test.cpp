@@ -1,0 +1,1 @@
+#include "track_test_util.h"
