@@ -82,7 +82,7 @@ void sign_chevron(Mesh* m) {
   add_box(m, 0xFF8A8A90u, 0.77f, 0, -0.05f, 0.85f, 1.45f, 0.05f);
   add_box(m, 0xFF8A8A90u, -1.0f, 0.6f, -0.06f, 1.0f, 1.4f, 0.0f);    // back of the board
   uv_solid(m, first, px, px);
-  wall(m, -1.0f, 0.001f, 1.0f, 0.001f, 0.6f, 1.4f, v3(0, 0, 1), 2.0f, 0.8f);  // face towards the cars
+  wall(m, 1.0f, 0.001f, -1.0f, 0.001f, 0.6f, 1.4f, v3(0, 0, 1), 2.0f, 0.8f);  // face towards the cars
 }
 
 void billboard(Mesh* m, float w, float bottom, float h, float texW) {
@@ -92,14 +92,14 @@ void billboard(Mesh* m, float w, float bottom, float h, float texW) {
   add_box(m, 0xFF9098A0u, post - 0.15f, 0, -0.15f, post + 0.15f, top - 0.3f, 0.15f);
   add_box(m, 0xFFFFFFFFu, -half - 0.1f, bottom - 0.1f, -0.12f, half + 0.1f, top + 0.1f, 0.12f);  // frame
   uv_solid(m, first, px, px);
-  wall(m, -half, 0.13f, half, 0.13f, bottom, top, v3(0, 0, 1), w, h);     // the picture, both sides
-  wall(m, half, -0.13f, -half, -0.13f, bottom, top, v3(0, 0, -1), w, h);
+  wall(m, half, 0.13f, -half, 0.13f, bottom, top, v3(0, 0, 1), w, h);  // the picture, both sides, readable
+  wall(m, -half, -0.13f, half, -0.13f, bottom, top, v3(0, 0, -1), w, h);
 }
 
 void billboard_glow(Mesh* m, float w, float bottom, float h) {
   float half = w / 2, top = bottom + h;
-  wall(m, -half, 0.16f, half, 0.16f, bottom, top, v3(0, 0, 1), w, h, 0xFF707070u);
-  wall(m, half, -0.16f, -half, -0.16f, bottom, top, v3(0, 0, -1), w, h, 0xFF707070u);
+  wall(m, half, 0.16f, -half, 0.16f, bottom, top, v3(0, 0, 1), w, h, 0xFF707070u);
+  wall(m, -half, -0.16f, half, -0.16f, bottom, top, v3(0, 0, -1), w, h, 0xFF707070u);
   for (float x : {-half * 0.5f, half * 0.5f})  // the lamps above it
     add_box(m, 0xFFFFF0C0u, x - 0.3f, top + 0.15f, -0.35f, x + 0.3f, top + 0.35f, 0.35f);
 }

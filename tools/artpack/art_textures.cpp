@@ -119,8 +119,10 @@ void sky_desert(PackImage* img) {
   *img = PackImage(192, 64);
   for (int x = 0; x < 192; x++) {
     int group = x / 16;
-    bool mesa = (tex_hash((uint32_t)group * P + 5u) % 3) != 0 && (x & 15) > 1 && (x & 15) < 14;
-    float top = mesa ? 20.0f + (float)(tex_hash((uint32_t)group * Q + 9u) % 16) : 46 + 3 * wave(x, 9, 0.0f);
+    bool mesa = (tex_hash((uint32_t)group * P + 5u) % 3) != 0;
+    int p = x & 15, edge = p < 8 ? 13 - p : p - 2;  // talus slopes at both ends of a mesa
+    float top = mesa ? 32.0f + (float)(tex_hash((uint32_t)group * Q + 9u) % 9) + (float)(edge > 9 ? (edge - 9) * 2 : 0)
+                     : 46 + 3 * wave(x, 9, 0.0f);
     float ground = 50 + 2 * wave(x, 4, 1.0f);
     for (int y = 0; y < 64; y++) {
       float t = (float)y / 48.0f;
