@@ -5,15 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include "assets/assets.h"
-#include "game/game_internal.h"
+#include "game/game.h"
 #include "gfx/gfx_internal.h"
 #include "gfx/soft/soft.h"
 #include "scene/scene.h"
 #include "track/track.h"
-
-InputState g_in;  // no one at the keyboard
-int key_down(int) { return 0; }
-int key_pressed(int) { return 0; }
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <stdint.h>
 
 #include "game/game.h"
-#include "main/main.h"
+#include "rt/shell.h"
 
 struct InputState {
   uint8_t keyDown[256];
@@ -52,9 +52,9 @@ enum {
 };
 
 // The player's saved choices where the command line overrides them for a run.
-extern int g_lapsOverridden;  // laps came from the command line, unchanged since
-extern int32_t g_savedLaps;   // laps the settings file keeps
-extern int g_displayForced;   // the display mode was chosen by the command line
+enum { OVR_TRACK = 1, OVR_LAPS = 2, OVR_DISPLAY = 4 };
+extern int g_overridden;        // OVR_ bits: set by the command line, cleared by the player's own change
+extern Settings g_fileSettings;  // the settings as read from the file
 extern int g_countdownResumed;  // the pause menu has just returned to the countdown
 
 // Replaces the settings file with the temporary one; 1 = done.

@@ -16,9 +16,8 @@ const float g_soundVol[3] = {1.0f, 0.5f, 0.0f};
 static const char* const kFile = "skidline.cfg";
 static const char* const kTemp = "skidline.cfg.tmp";
 
-int g_lapsOverridden;
-int32_t g_savedLaps = 3;
-int g_displayForced;
+int g_overridden;
+Settings g_fileSettings = {0, 0, 0, 3, 0, 1, 1, 0};
 
 static void validate(Settings* s) {
   if (s->track < 0 || s->track > 2) s->track = 0;
@@ -58,8 +57,8 @@ int game_want_fullscreen() {
     settings_parse(text);
     mem_free(text);
   }
-  g_savedLaps = g_set.laps;
-  g_displayForced = g_opt.windowed || g_opt.fullscreen || g_opt.shot;
+  g_fileSettings = g_set;
+  if (g_opt.windowed || g_opt.fullscreen || g_opt.shot) g_overridden |= OVR_DISPLAY;
   if (g_opt.windowed) return 0;
   if (g_opt.fullscreen) return 1;
   if (g_opt.shot) return 0;
@@ -68,9 +67,10 @@ int game_want_fullscreen() {
 
 int settings_text(char* buf, int cap) {
   Settings s = g_set;
-  if (g_lapsOverridden) s.laps = g_savedLaps;
-  // A display mode forced for this run is not the player's choice.
-  s.fullscreen = g_displayForced ? g_set.fullscreen : g_fullscreen;
+  // What the command line chose for this run is not the player's choice.
+  if (g_overridden & OVR_TRACK) s.track = g_fileSettings.track;
+  if (g_overridden & OVR_LAPS) s.laps = g_fileSettings.laps;
+  s.fullscreen = (g_overridden & OVR_DISPLAY) ? g_set.fullscreen : g_fullscreen;
   validate(&s);
   return fmt(buf, cap, "track=%d\r\nshape=%d\r\nlivery=%d\r\nlaps=%d\r\ncamera=%d\r\nhud=%d\r\nfullscreen=%d\r\nsound=%d\r\n",
              s.track, s.shape, s.livery, s.laps, s.camera, s.hud, s.fullscreen, s.sound);

@@ -32,10 +32,11 @@ static void attract_on_track() {
 void game_init() {
   if (g_opt.laps > 0) {
     g_set.laps = g_opt.laps;
-    g_lapsOverridden = 1;
+    g_overridden |= OVR_LAPS;
   }
   if (g_opt.race >= 0) {
     g_set.track = g_opt.race;
+    g_overridden |= OVR_TRACK;
     setup_race(g_set.track, 0);
     g_state = ST_COUNTDOWN;
   } else {
@@ -74,6 +75,7 @@ static void setup_step() {
     int d = r == MENU_INC ? 1 : -1;
     if (sel == 0) {
       g_set.track = (g_set.track + d + 3) % 3;
+      g_overridden &= ~OVR_TRACK;
       setup_race(g_set.track, 1);
     } else if (sel == 1) {
       g_set.shape = (g_set.shape + d + 3) % 3;
@@ -85,8 +87,7 @@ static void setup_step() {
       g_set.laps += d;
       if (g_set.laps < 1) g_set.laps = 9;
       if (g_set.laps > 9) g_set.laps = 1;
-      g_savedLaps = g_set.laps;
-      g_lapsOverridden = 0;
+      g_overridden &= ~OVR_LAPS;
     }
   } else if (r == MENU_CONFIRM && sel == 4) {
     settings_save();
@@ -180,6 +181,7 @@ static void results_step(float dt) {
     race_on_track();
   } else if (r == MENU_CONFIRM && sel == 1) {
     g_set.track = (g_set.track + 1) % 3;
+    g_overridden &= ~OVR_TRACK;
     settings_save();
     race_on_track();
   } else if ((r == MENU_CONFIRM && sel == 2) || r == MENU_BACK) {

@@ -11,8 +11,6 @@
 #include "rt/sys.h"
 #include "scene/scene.h"
 
-int g_quit;
-int g_toggleFullscreen;
 double g_runTime;
 
 static const char kTitle[] = "SKIDLINE";

@@ -7,6 +7,7 @@
 #include "gfx/gfx.h"
 #include "scene/scene.h"
 #include "track/track.h"
+#include "ui/ui.h"
 
 const uint32_t g_liveryColors[12] = {
     0xFFFFFFFFu, 0xFFE03030u, 0xFF3060E0u, 0xFF30B050u,  // hatch

@@ -3,9 +3,10 @@
 #include "car/car.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
-#include "main/main.h"
+#include "rt/shell.h"
 #include "scene/scene.h"
 #include "track/track.h"
+#include "ui/ui.h"
 
 int g_shotDone;
 

@@ -8,6 +8,7 @@
 #include "gfx/gfx.h"
 #include "scene/scene.h"
 #include "track/track.h"
+#include "ui/ui.h"
 
 namespace {
 

@@ -176,6 +176,7 @@ int track_locate(float x, float z, int hint, float* side, float* dist) {
   if (dist) {
     float next = best + 1 < M ? b.dist : t->length;
     *dist = a.dist + bestT * (next - a.dist);
+    if (*dist >= t->length) *dist = 0.0f;  // the end of the last span is the start line
   }
   return best;
 }
@@ -189,10 +190,7 @@ float dist_to_track(float x, float z, float* halfWidth) {
     float d2 = ex * ex + ez * ez;
     if (best < 0 || d2 < bestD) best = i, bestD = d2;
   }
-  if (best < 0) {
-    *halfWidth = t->samples[0].halfWidth;
-    return 1e9f;
-  }
-  *halfWidth = t->samples[best].halfWidth;
+  if (halfWidth) *halfWidth = t->samples[best < 0 ? 0 : best].halfWidth;
+  if (best < 0) return 1e9f;
   return f_sqrt(bestD);
 }

@@ -3,16 +3,10 @@
 #include "assets/assets.h"
 #include "gfx/d3d.h"
 #include "track/track_internal.h"
+#include "ui/ui.h"
 
-// Position, colour and one texture coordinate pair (24 bytes).
-struct RingVertex {
-  float x, y, z;
-  uint32_t colour;
-  float u, v;
-};
 static const uint32_t kRingFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-enum { RING_SEGMENTS = 32 };
-static RingVertex v[RING_SEGMENTS * 6];
+RingVertex g_trackRing[RING_SEGMENTS * 6];
 
 static const float kRingRadius = 400.0f;
 // The strip's top stays below this angle above the eye whatever the repeat
@@ -58,7 +52,7 @@ void track_draw_background(float eyeX, float eyeY, float eyeZ) {
     float u0 = (float)i * R / RING_SEGMENTS, u1 = (float)(i + 1) * R / RING_SEGMENTS;
     float x0 = eyeX + kRingRadius * f_sin(a0), z0 = eyeZ + kRingRadius * f_cos(a0);
     float x1 = eyeX + kRingRadius * f_sin(a1), z1 = eyeZ + kRingRadius * f_cos(a1);
-    RingVertex* q = &v[i * 6];
+    RingVertex* q = &g_trackRing[i * 6];
     q[0] = RingVertex{x0, top, z0, colour, u0, 0};
     q[1] = RingVertex{x1, top, z1, colour, u1, 0};
     q[2] = RingVertex{x1, bottom, z1, colour, u1, 1};
@@ -68,7 +62,7 @@ void track_draw_background(float eyeX, float eyeY, float eyeZ) {
   }
   gfx_samp(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
   gfx_fvf(kRingFvf);
-  gfx_draw_up(D3DPT_TRIANGLELIST, RING_SEGMENTS * 2, v, sizeof(RingVertex));
+  gfx_draw_up(D3DPT_TRIANGLELIST, RING_SEGMENTS * 2, g_trackRing, sizeof(RingVertex));
   gfx_samp(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
   gfx_ztest(1);
   gfx_zwrite(1);

@@ -25,5 +25,15 @@ int track_sample();
 // Work left for the props pass of this load (centre-line scans); see props.cpp.
 void props_budget_reset();
 
+// The background ring of the last frame: 32 segments of two triangles, each
+// vertex a position, a colour and one texture coordinate pair (24 bytes).
+struct RingVertex {
+  float x, y, z;
+  uint32_t colour;
+  float u, v;
+};
+enum { RING_SEGMENTS = 32 };
+extern RingVertex g_trackRing[RING_SEGMENTS * 6];
+
 // True when x is a finite float.
 inline int track_finite(float x) { return x - x == 0.0f; }

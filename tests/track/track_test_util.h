@@ -20,6 +20,7 @@ class TrackTest : public testing::Test {
     log_open("test.log");
     assets_forget_all();
     track_free();
+    memset(g_names, 0, sizeof g_names);  // read once per program otherwise
     sys_lib_provide("d3d9.dll", soft_d3d9_proc);
     ASSERT_EQ(gfx_init(nullptr, 0), 1);
   }
