@@ -238,7 +238,7 @@ void chevron(PackImage* img) {
   *img = PackImage(32, 32, rgb(250, 206, 40));
   for (int y = 0; y < 32; y++)
     for (int x = 0; x < 32; x++) {
-      int d = (x - abs(y - 16)) & 15;  // arrows pointing right
+      int d = (x - abs(y - 16)) & 15;  // "<<" for a bend to the left; the track mirrors it
       if (d < 6) img->at(x, y) = rgb(24, 24, 28);
       if (y < 2 || y > 29) img->at(x, y) = rgb(24, 24, 28);
     }
