@@ -83,7 +83,8 @@ dist: build
 	cp build/win32/skidline.exe build/dist/win/skidline/
 	cp -r build/win32/data build/dist/win/skidline/
 	sed 's/$$/\r/' README.md > build/dist/win/skidline/README.txt
-	cp build/linux/skidline README.md build/dist/linux/skidline/
+	strip -o build/dist/linux/skidline/skidline build/linux/skidline
+	cp README.md build/dist/linux/skidline/
 	cp -r build/linux/data build/dist/linux/skidline/
 	if command -v zip >/dev/null; then \
 	  (cd build/dist/win && zip -qrX ../skidline-windows.zip skidline); \
