@@ -11,7 +11,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libbenchmark-dev 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-linux build-asan build-fuzz build-win run test bench clean
+.PHONY: all deps build build-linux build-asan build-fuzz build-win run test bench dist clean
 
 all: build
 
@@ -40,11 +40,14 @@ build-fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build build/fuzz -j $(JOBS)
 
-build-win: deps
+# The art pack is written by a Linux tool, beside each Windows exe too.
+build-win: deps build-linux
 	cmake --preset win32 >/dev/null
 	cmake --build build/win32 -j $(JOBS)
 	cmake --preset win64 >/dev/null
 	cmake --build build/win64 -j $(JOBS)
+	build/linux/tools/artpack/artpack build/win32 >/dev/null
+	build/linux/tools/artpack/artpack build/win64 >/dev/null
 
 build: build-linux build-win
 
@@ -72,6 +75,24 @@ bench: build-linux
 	cmake --build build/linux --target benches -j $(JOBS)
 	@for b in build/linux/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 	@bash bench/program.sh build
+
+# skidline-windows.zip (skidline.exe, data\, README.txt) and
+# skidline-linux.tar.gz (skidline, data/, README.md), in build/dist.
+dist: build
+	rm -rf build/dist && mkdir -p build/dist/win/skidline build/dist/linux/skidline
+	cp build/win32/skidline.exe build/dist/win/skidline/
+	cp -r build/win32/data build/dist/win/skidline/
+	sed 's/$$/\r/' README.md > build/dist/win/skidline/README.txt
+	strip -o build/dist/linux/skidline/skidline build/linux/skidline
+	cp README.md build/dist/linux/skidline/
+	cp -r build/linux/data build/dist/linux/skidline/
+	if command -v zip >/dev/null; then \
+	  (cd build/dist/win && zip -qrX ../skidline-windows.zip skidline); \
+	else \
+	  (cd build/dist/win && python3 -m zipfile -c ../skidline-windows.zip skidline); \
+	fi
+	tar -C build/dist/linux --owner=0 --group=0 -czf build/dist/skidline-linux.tar.gz skidline
+	@ls -l build/dist/skidline-windows.zip build/dist/skidline-linux.tar.gz
 
 clean:
 	rm -rf build
