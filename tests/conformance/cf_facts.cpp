@@ -183,11 +183,11 @@ void fog_persp(const CfPic& p, CfFactCtx& k) {
   for (int x = 0; x < p.w; x++) expect_px(p, k, x, 10, rgb(112, 125, 218), 1, "fog by depth, not by range");
   // The strip from behind the eye: its clipped near end carries the fog of
   // a distance, so even its nearest visible row is fogged.
-  // (its vertex colour (224, 255, 128) is the only one greener than red)
+  // (its vertex colour (224, 255, 128) is the only bright one greener than red)
   uint32_t near = 0;
   for (int y = p.h - 1; y >= 0 && !near; y--) {
-    uint32_t c = p.px[(size_t)y * p.w];
-    if (((c >> 8) & 0xFF) > ((c >> 16) & 0xFF) + 10) near = c;
+    uint32_t c = p.px[(size_t)y * p.w], r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF;
+    if (g > 128 && g > r + 10) near = c;
   }
   if (!near || ((near >> 16) & 0xFF) > 224 - 8) k.fail("strip from behind the eye: 0x%06x at its near end, not fogged", near);
 }

@@ -219,7 +219,7 @@ static void ui_rects(CfCtx* c) {
 const CfScene g_cfTexScenes[] = {
     {"point_edges", 88, 64, 0, 0xFF000000u, point_edges, 0, 0, "point sampling exactly at texel edges"},
     {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
-    {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 8, "mip levels and texture on a receding floor"},
+    {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 0, "mip levels and texture on a receding floor"},
     {"address_modes", 102, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP, WRAP on 48 x 20"},
     {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
 };
