@@ -9,14 +9,14 @@ RUN=$1
 PREFIX=${SKIDLINE_WINE_PREFIX:?a prefix of its own}
 fail=0
 
-# Processes whose working directory is the prefix's server folder (the
-# wineserver and nothing else sits there).
+# Processes whose working directory is the prefix's server folder,
+# .../server-<device>-<inode> (the wineserver and nothing else sits there).
 server_procs() {
   [ -d "$PREFIX" ] || return 0
   local dir
-  dir=/tmp/.wine-$(id -u)/server-$(printf %x "$(stat -c %d "$PREFIX")")-$(printf %x "$(stat -c %i "$PREFIX")")
+  dir=server-$(printf %x "$(stat -c %d "$PREFIX")")-$(printf %x "$(stat -c %i "$PREFIX")")
   for p in /proc/[0-9]*; do
-    [ "$(readlink "$p/cwd" 2>/dev/null)" = "$dir" ] && echo "${p#/proc/}"
+    case "$(readlink "$p/cwd" 2>/dev/null)" in */"$dir") echo "${p#/proc/}" ;; esac
   done
 }
 
