@@ -3,11 +3,11 @@
 // and text, the magnification and present. Reports device calls per frame.
 #include <benchmark/benchmark.h>
 
-#include "assets/assets.h"
 #include "gfx/gfx_internal.h"
 #include "gfx/soft/soft.h"
 #include "rt/rt.h"
 #include "rt/sys.h"
+#include "ui/ui.h"
 
 namespace {
 

@@ -7,14 +7,6 @@
 #include "gfx/gfx.h"
 
 // ---- textures ------------------------------------------------------------------------------
-struct Texture {  // allocated zero-filled, never freed
-  char name[48];
-  IDirect3DTexture9* tex;  // none if the device refused it
-  int32_t w, h;            // mip level 0
-  int32_t generated;       // 1 = made from the name, 0 = read from a file
-  Texture* next;
-};
-
 extern Texture* g_textures;  // newest first
 
 Texture* tex_get(const char* name);         // file under data\textures or data\ui, else generated

@@ -34,6 +34,8 @@ void tex_mip_down(const uint32_t* src, int w, int h, uint32_t* dst);
 // Frees every texture and model and empties both caches. For tests and
 // tools only: the game keeps its assets for the whole run.
 void assets_forget_all();
+// Hands assets_release_gpu to the graphics layer's shutdown (once is enough).
+void assets_hook();
 
 // ---- SKM model files ------------------------------------------------------------------------------------
 enum { SKM_MAX_VERTS = 65535, SKM_MAX_INDICES = 600000, SKM_MAX_NAME = 64 };

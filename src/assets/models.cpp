@@ -246,7 +246,7 @@ Model* model_get(const char* name) {
     md->generated = 1;
   }
   model_bounds(md);
-  if (g_dev) gpu_upload(&md->gpu, &md->mesh);  // without a device the model has no GPU copy
+  if (g_dev && gpu_upload(&md->gpu, &md->mesh)) assets_hook();  // without a device the model has no GPU copy
   md->next = g_models;
   g_models = md;
   return md;

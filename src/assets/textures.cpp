@@ -85,6 +85,9 @@ void base_name(const char* name, char out[48]) {
     if (*p >= 'A' && *p <= 'Z') *p = (char)(*p + 32);
 }
 
+// Device textures and model buffers go when the device does.
+void assets_hook() { gfx_on_release(assets_release_gpu); }
+
 // ---- mip chain ----------------------------------------------------------------------------------
 
 int tex_mip_levels(const char* name, int w, int h) {
@@ -142,17 +145,15 @@ Texture* tex_add(const char* name, const uint32_t* pixels, int w, int h, int gen
   t->generated = generated;
   if (g_dev && pixels && w > 0 && h > 0) {
     int levels = tex_mip_levels(t->name, w, h);
-    IDirect3DTexture9* dt = nullptr;
-    g_d3dCalls++;
-    if (FAILED(g_dev->CreateTexture((UINT)w, (UINT)h, (UINT)levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &dt,
-                                    nullptr))) {
-      dt = nullptr;
+    IDirect3DTexture9* dt = gpu_texture(w, h, levels);
+    if (!dt) {
       levels = 1;
-      g_d3dCalls++;
-      if (FAILED(g_dev->CreateTexture((UINT)w, (UINT)h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &dt, nullptr)))
-        dt = nullptr;
+      dt = gpu_texture(w, h, 1);
     }
-    if (dt) upload_levels(dt, pixels, w, h, levels);
+    if (dt) {
+      upload_levels(dt, pixels, w, h, levels);
+      assets_hook();
+    }
     t->tex = dt;
   }
   t->next = g_textures;

@@ -2,7 +2,7 @@
 // the back buffer, display switching, device loss, the mouse mapping and the
 // screenshot writer.
 #include "gfx/gfx_internal.h"
-#include "main/main.h"
+#include "rt/shell.h"
 
 IDirect3D9* g_d3d;
 IDirect3DDevice9* g_dev;
@@ -24,6 +24,27 @@ int g_d3dCalls;
 int g_frame;
 
 typedef IDirect3D9*(WINAPI* Direct3DCreate9Fn)(UINT sdkVersion);
+
+// ---- layers above -------------------------------------------------------------------------------
+enum { HOOKS_MAX = 4 };
+struct HookList {
+  GfxHook fn[HOOKS_MAX];
+  int n;
+};
+static HookList g_flushHooks, g_releaseHooks;
+
+static void hook_add(HookList* list, GfxHook fn) {
+  for (int i = 0; i < list->n; i++)
+    if (list->fn[i] == fn) return;
+  if (fn && list->n < HOOKS_MAX) list->fn[list->n++] = fn;
+}
+
+static void hooks_run(const HookList* list) {
+  for (int i = 0; i < list->n; i++) list->fn[i]();
+}
+
+void gfx_on_flush(GfxHook fn) { hook_add(&g_flushHooks, fn); }
+void gfx_on_release(GfxHook fn) { hook_add(&g_releaseHooks, fn); }
 
 static const char* mode_name(int fullscreen) { return fullscreen ? "fullscreen" : "windowed"; }
 
@@ -252,8 +273,7 @@ void gfx_shutdown() {
     window_style(0);
     do_reset();
   }
-  layers_clear();
-  assets_release_gpu();
+  hooks_run(&g_releaseHooks);
   release_targets();
   g_bound = nullptr;
   if (g_dev) {
@@ -320,6 +340,15 @@ int gfx_set_fullscreen(int on) {
   return 0;
 }
 
+// ---- textures --------------------------------------------------------------------------------------
+IDirect3DTexture9* gpu_texture(int w, int h, int levels) {
+  if (!g_dev) return nullptr;
+  IDirect3DTexture9* t = nullptr;
+  if (FAILED(dev()->CreateTexture((UINT)w, (UINT)h, (UINT)levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr)))
+    return nullptr;
+  return t;
+}
+
 // ---- frame -------------------------------------------------------------------------------------------
 void gfx_bind(Texture* tex) {
   if (tex == g_bound) return;
@@ -349,8 +378,7 @@ void gfx_begin_low(uint32_t colour) {
 }
 
 void gfx_viewport(int x, int y, int w, int h) {
-  ui_flush();
-  fx_flush();
+  hooks_run(&g_flushHooks);
   if (w <= 0) {
     x = 0;
     y = 0;
@@ -361,8 +389,7 @@ void gfx_viewport(int x, int y, int w, int h) {
 }
 
 void gfx_end_low_and_present() {
-  ui_flush();
-  fx_flush();
+  hooks_run(&g_flushHooks);
 
   dev()->SetRenderTarget(0, g_backBuf);
   dev()->SetDepthStencilSurface(nullptr);

@@ -1,7 +1,8 @@
 // Graphics: the Direct3D 9 device and the low-resolution frame, the state
-// cache and matrices, meshes and batches, and the 2D and effect layers.
-// Everything draws through the Direct3D 9 interface: the real d3d9.dll on
-// Windows, the software device (gfx/soft) on Linux.
+// cache and matrices, meshes and batches. Everything draws through the
+// Direct3D 9 interface: the real d3d9.dll on Windows, the software device
+// (gfx/soft) on Linux. Textures are looked up by name one module up (assets),
+// the 2D and effect layers two (ui).
 #pragma once
 
 #include <stdint.h>
@@ -13,7 +14,16 @@ struct IDirect3DDevice9;
 struct IDirect3DTexture9;
 struct IDirect3DVertexBuffer9;
 struct IDirect3DIndexBuffer9;
-struct Texture;  // assets/assets.h
+
+// A device texture and the name it was made for. The records are made and
+// looked up by name in the assets module; here they are only bound.
+struct Texture {  // allocated zero-filled, never freed
+  char name[48];
+  IDirect3DTexture9* tex;  // none if the device refused it
+  int32_t w, h;            // mip level 0
+  int32_t generated;       // 1 = made from the name, 0 = read from a file
+  Texture* next;
+};
 
 // ---- device and frame -----------------------------------------------------------------
 extern IDirect3DDevice9* g_dev;
@@ -35,6 +45,14 @@ void gfx_window_size(int* w, int* h);
 void gfx_screen_to_low(int x, int y, float* lx, float* ly);
 void gfx_bind(Texture* tex);
 int gfx_save_shot(const char* path);  // 1 = file written completely
+
+// Calls from the layers above: the 2D and effect layers hand in the flush of
+// their queued quads (run before the viewport or the target changes), the
+// layers owning device objects the release of them (run by gfx_shutdown
+// before the device goes). Each function is kept once, run in the order given.
+typedef void (*GfxHook)();
+void gfx_on_flush(GfxHook fn);
+void gfx_on_release(GfxHook fn);
 
 // ---- state cache and intent-level setters ------------------------------------------------
 void gfx_rs(uint32_t state, uint32_t value);
@@ -119,6 +137,9 @@ int mesh_add_vertex(Mesh* m, float x, float y, float z, float nx, float ny, floa
 void mesh_add_tri(Mesh* m, int a, int b, int c);
 void mesh_add_quad(Mesh* m, int a, int b, int c, int d);
 void mesh_append_xform(Mesh* dst, const Mesh* src, const Mat4* m, uint32_t colour);
+// A managed A8R8G8B8 texture of the given size and mip levels on the device
+// (one counted device call); null without a device or when it is refused.
+IDirect3DTexture9* gpu_texture(int w, int h, int levels);
 int gpu_upload(GpuMesh* g, const Mesh* m);
 void gpu_free(GpuMesh* g);
 void gpu_draw(const GpuMesh* g);
@@ -129,24 +150,10 @@ void batch_draw(Batch** list, int layer);
 int batch_draw_calls(Batch** list);
 void batch_free(Batch** list);
 
-// ---- 2D layer (low-resolution pixels) and effect quads (world space) --------------------------------
-void ui_begin();
-void ui_origin(int centre);
-void ui_quad(Texture* tex, uint32_t colour, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
-             float v1);
-void ui_rect(float x, float y, float w, float h, uint32_t colour);
-void ui_image(Texture* tex, float x, float y, float w, float h, uint32_t colour);
-void ui_image_uv(Texture* tex, float x, float y, float w, float h, float u0, float v0, float u1, float v1,
-                 uint32_t colour);
-void ui_line(float x0, float y0, float x1, float y1, uint32_t colour);
-float ui_text_width(const char* text, float scale);
-void ui_text_raw(float x, float y, float scale, uint32_t colour, const char* text);
-void ui_text(float x, float y, float scale, uint32_t colour, const char* text);
-void ui_text_center(float cx, float y, float scale, uint32_t colour, const char* text);
-void ui_flush();
-
-void fx_begin(Texture* tex, int blend);
-void fx_quad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, uint32_t colour);
-void fx_billboard(float x, float y, float z, float size, uint32_t colour, float rx, float ry, float rz, float ux,
-                  float uy, float uz);
-void fx_flush();
+// ---- pre-transformed vertices (the magnified frame, the 2D layer) --------------------------------
+enum { FVF_UI = 0x144 };  // XYZRHW | DIFFUSE | TEX1
+struct UiVertex {
+  float x, y, z, rhw;
+  uint32_t colour;
+  float u, v;
+};

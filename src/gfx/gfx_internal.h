@@ -1,7 +1,6 @@
 // State shared by the graphics layer's source files. Not for other modules.
 #pragma once
 
-#include "assets/assets.h"
 #include "gfx/d3d.h"
 #include "gfx/gfx.h"
 
@@ -49,30 +48,5 @@ extern int g_worldIdentity;
 extern int g_matrixOk;
 extern Mat4 g_curView, g_curProj;
 
-// ---- 2D and effect layers ----------------------------------------------------------------
-enum { UI_MAX = 6144, FX_MAX = 4096, FVF_UI = 0x144, FVF_FX = 0x142, FVF_MESH = 0x152 };
-
-struct UiVertex {
-  float x, y, z, rhw;
-  uint32_t colour;
-  float u, v;
-};
-
-struct FxVertex {
-  float x, y, z;
-  uint32_t colour;
-  float u, v;
-};
-
-extern UiVertex g_ui[UI_MAX];
-extern int g_uiN;
-extern Texture* g_uiTex;
-extern float g_uiOX, g_uiOY;
-extern FxVertex g_fx[FX_MAX];
-extern int g_fxN;
-extern Texture* g_fxTex;
-extern int g_fxBlend;
-
-// Drops pending 2D and effect quads, their selections and the fetched
-// "white" and "font" records (device shut down).
-void layers_clear();
+// ---- meshes ---------------------------------------------------------------------------------------
+enum { FVF_MESH = 0x152 };

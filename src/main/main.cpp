@@ -3,9 +3,6 @@
 #include "rt/rt.h"
 #include "rt/sys.h"
 
-int g_quit;
-int g_toggleFullscreen;
-
 // Makes the program file's folder the current directory, so every relative
 // name (log, settings, data files, screenshot) is found beside the program.
 static void enter_program_folder() {

@@ -2,8 +2,6 @@
 #include "main/main.h"
 #include "rt/rt.h"
 
-Options g_opt;
-
 static char cmd[CMD_CAP];
 static char* g_tokens[CMD_MAX_TOKENS];
 

@@ -3,7 +3,8 @@
 #include "assets/assets.h"
 #include "gfx/d3d.h"
 #include "gfx/gfx.h"
-#include "main/main.h"
+#include "rt/shell.h"
+#include "ui/ui.h"
 
 static Vec3 v3(float x, float y, float z) {
   Vec3 v = {x, y, z};

@@ -13,8 +13,9 @@
 #include "assets/assets_internal.h"
 #include "gfx/gfx_internal.h"
 #include "gfx/soft/soft.h"
-#include "main/main.h"
+#include "rt/shell.h"
 #include "test_util.h"
+#include "ui/ui_internal.h"
 
 // Device calls and draw calls made by f.
 template <typename F>

@@ -1,6 +1,6 @@
 // The 2D and effect layers: how many draws a run of quads costs, and where
 // rectangles, lines and glyphs land in the low-resolution frame.
-#include "gfx_fixture.h"
+#include "../gfx/gfx_fixture.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // The 2D layer (rectangles, images, lines and text in low-resolution pixels)
 // and the effect layer (textured quads in world space). Both collect quads in
 // fixed arrays and draw each run of one texture with a single call.
-#include "gfx/gfx_internal.h"
+#include "gfx/d3d.h"
+#include "ui/ui_internal.h"
 
 UiVertex g_ui[UI_MAX];
 int g_uiN;
@@ -12,18 +13,33 @@ int g_fxN;
 Texture* g_fxTex;
 int g_fxBlend;
 
-static Texture* white;  // "white", fetched on first use
-static Texture* f;      // "font", fetched on first use
+static Texture* g_whiteTex;  // "white", fetched on first use
+static Texture* g_fontTex;   // "font", fetched on first use
+static int g_layersHooked;   // flush and release handed to the graphics layer
 
-void layers_clear() {
-  white = nullptr;  // the next device asks the texture table again
-  f = nullptr;
+// Drops pending 2D and effect quads, their selections and the fetched
+// "white" and "font" records (device shut down).
+static void layers_clear() {
+  g_whiteTex = nullptr;  // the next device asks the texture table again
+  g_fontTex = nullptr;
   g_uiN = 0;
   g_uiTex = nullptr;
   g_fxN = 0;
   g_fxTex = nullptr;
   g_fxBlend = 0;
   g_uiOX = g_uiOY = 0.0f;
+}
+
+static void layers_flush() {
+  ui_flush();
+  fx_flush();
+}
+
+static void layers_hook() {
+  if (g_layersHooked) return;
+  g_layersHooked = 1;
+  gfx_on_flush(layers_flush);
+  gfx_on_release(layers_clear);
 }
 
 // ---- 2D layer -------------------------------------------------------------------------------------
@@ -50,6 +66,7 @@ void ui_flush() {
 }
 
 void ui_origin(int centre) {
+  layers_hook();
   ui_flush();
   if (centre) {
     g_uiOX = (float)((g_lowW - 320) / 2);
@@ -72,6 +89,7 @@ static void ui_vertex(UiVertex* v, float x, float y, uint32_t colour, float u, f
 
 void ui_quad(Texture* tex, uint32_t colour, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
              float v1) {
+  layers_hook();
   if (tex != g_uiTex) {
     if (g_uiN > 0) ui_flush();
   } else if (g_uiN > UI_MAX - 6) {
@@ -93,8 +111,8 @@ void ui_quad(Texture* tex, uint32_t colour, float x0, float y0, float x1, float 
 }
 
 void ui_rect(float x, float y, float w, float h, uint32_t colour) {
-  if (!white) white = tex_get("white");
-  ui_quad(white, colour, x, y, x + w, y + h, 0.0f, 0.0f, 1.0f, 1.0f);
+  if (!g_whiteTex) g_whiteTex = tex_get("white");
+  ui_quad(g_whiteTex, colour, x, y, x + w, y + h, 0.0f, 0.0f, 1.0f, 1.0f);
 }
 
 void ui_image(Texture* tex, float x, float y, float w, float h, uint32_t colour) {
@@ -122,7 +140,7 @@ float ui_text_width(const char* text, float scale) { return !text ? 0.0f : 6.0f 
 
 void ui_text_raw(float x, float y, float scale, uint32_t colour, const char* text) {
   if (!text) return;
-  if (!f) f = tex_get("font");
+  if (!g_fontTex) g_fontTex = tex_get("font");
   float px = x, py = y;
   for (const unsigned char* s = (const unsigned char*)text; *s; s++) {
     int c = *s;
@@ -141,7 +159,7 @@ void ui_text_raw(float x, float y, float scale, uint32_t colour, const char* tex
     // 5 x 7 with one empty column and row, so a 6 x 8 piece of the cell.
     float u0 = (float)((c % 16) * 8) / 128.0f;
     float v0 = (float)((c / 16 - 2) * 8) / 64.0f;
-    ui_quad(f, colour, px, py, px + 6.0f * scale, py + 8.0f * scale, u0, v0, u0 + 6.0f / 128.0f, v0 + 8.0f / 64.0f);
+    ui_quad(g_fontTex, colour, px, py, px + 6.0f * scale, py + 8.0f * scale, u0, v0, u0 + 6.0f / 128.0f, v0 + 8.0f / 64.0f);
     px += 6.0f * scale;
   }
 }
@@ -172,6 +190,7 @@ void fx_flush() {
 }
 
 void fx_begin(Texture* tex, int blend) {
+  layers_hook();
   if (tex == g_fxTex && blend == g_fxBlend) return;
   fx_flush();
   g_fxTex = tex;
@@ -188,6 +207,7 @@ static void fx_vertex(FxVertex* v, Vec3 p, uint32_t colour, float u, float tv) {
 }
 
 void fx_quad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, uint32_t colour) {
+  layers_hook();
   if (g_fxN > FX_MAX - 6) fx_flush();
   FxVertex* v = &g_fx[g_fxN];
   fx_vertex(v + 0, p0, colour, 0.0f, 0.0f);
