@@ -1,6 +1,7 @@
 // Software device benchmarks: fill rate, vertex throughput and one frame of
-// a synthetic race scene (about 20 000 lit, fogged, textured triangles into
-// a 320 x 240 target, then magnified to 640 x 480).
+// the synthetic race scene the conformance check also compares (about
+// 21 000 lit, fogged, textured triangles into a 320 x 240 target, then
+// magnified to 640 x 480).
 //
 //   bench_soft --frame-digest
 // draws the race scene from 300 camera positions with both rasterizers
@@ -18,6 +19,7 @@
 
 #include <vector>
 
+#include "cf_race.h"
 #include "gfx/soft/soft.h"
 #include "gfx/soft/soft_internal.h"
 #include "rt/sys.h"
@@ -115,39 +117,7 @@ struct Bench {
     rtTex->GetSurfaceLevel(0, &rt);
     dev->CreateDepthStencilSurface(320, 240, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE, &ds, nullptr);
     dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-    // the game's default states
-    dev->SetRenderState(D3DRS_ZENABLE, 1);
-    dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    dev->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
-    dev->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
-    dev->SetRenderState(D3DRS_NORMALIZENORMALS, 1);
-    dev->SetRenderState(D3DRS_ALPHAREF, 128);
-    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    dev->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    for (DWORD s = 0; s < 2; s++) {
-      dev->SetSamplerState(s, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-    }
-    D3DMATERIAL9 m;
-    memset(&m, 0, sizeof m);
-    m.Diffuse.r = m.Diffuse.g = m.Diffuse.b = m.Diffuse.a = 1;
-    m.Ambient = m.Diffuse;
-    dev->SetMaterial(&m);
-    D3DLIGHT9 l;
-    memset(&l, 0, sizeof l);
-    l.Type = D3DLIGHT_DIRECTIONAL;
-    l.Diffuse.r = 0.95f, l.Diffuse.g = 0.9f, l.Diffuse.b = 0.8f, l.Diffuse.a = 1;
-    l.Direction.x = -0.4f, l.Direction.y = -0.8f, l.Direction.z = 0.45f;
-    l.Range = 1000;
-    dev->SetLight(0, &l);
-    dev->LightEnable(0, TRUE);
-    dev->SetRenderState(D3DRS_AMBIENT, 0xFF606870u);
-    dev->SetRenderState(D3DRS_FOGCOLOR, 0xFFB8DCF2u);
-    dev->SetRenderState(D3DRS_FOGSTART, fbits(80.0f));
-    dev->SetRenderState(D3DRS_FOGEND, fbits(300.0f));
+    cf_race_states(dev);
   }
 
   ~Bench() {
@@ -253,6 +223,7 @@ struct Bench {
     dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
     dev->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
     dev->SetRenderState(D3DRS_ZENABLE, 1);
+    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     dev->EndScene();
     dev->Present(nullptr, nullptr, nullptr, nullptr);
   }
@@ -337,144 +308,26 @@ void BM_Vertices(benchmark::State& state) {
 BENCHMARK(BM_Vertices)->Unit(benchmark::kMicrosecond);
 
 // ---- a race frame ------------------------------------------------------------------------------------
+// The conformance check's race frame, on the software device.
 struct Scene {
   Bench b;
-  IDirect3DTexture9 *grass, *road, *kerb, *prop, *tree;
-  Bench::Mesh ground, roadMesh, kerbs, props, trees;
+  CfRace race;
   int triangles = 0;
 
   Scene() {
-    g_rng = 12345;  // the same scene whichever benchmarks ran before
-    grass = b.texture(64, 0xFF60A040u);
-    road = b.texture(64, 0xFF707070u);
-    kerb = b.texture(16, 0xFFE0E0E0u);
-    prop = b.texture(32, 0xFFC08040u);
-    tree = b.texture(32, 0xFF308030u);
-    std::vector<V152> v;
-    std::vector<uint16_t> idx;
-    // ground: 70 x 70 cells of 10 m round the camera, gently rolling
-    const int G = 70;
-    for (int j = 0; j <= G; j++)
-      for (int i = 0; i <= G; i++) {
-        float x = -350.0f + 10.0f * (float)i, z = -250.0f + 10.0f * (float)j;
-        float y = -0.3f + 0.6f * sinf(x * 0.05f) * cosf(z * 0.04f);
-        uint32_t c = 0xFFF0F0F0u - ((uint32_t)(rnd() * 24) * 0x010101u);
-        v.push_back({x, (i > 33 && i < 37) ? -0.05f : y, z, 0, 1, 0, c, x / 8.0f, z / 8.0f});
-      }
-    for (int j = 0; j < G; j++)
-      for (int i = 0; i < G; i++) {
-        uint16_t a = (uint16_t)(j * (G + 1) + i);
-        uint16_t q[6] = {a, (uint16_t)(a + G + 1), (uint16_t)(a + G + 2), a, (uint16_t)(a + G + 2), (uint16_t)(a + 1)};
-        idx.insert(idx.end(), q, q + 6);
-      }
-    ground = b.upload(v, idx);
-    triangles += (int)idx.size() / 3;
-    // road and kerbs: a gently bending strip 10 m wide, 2 m segments
-    std::vector<V152> rv, kv;
-    std::vector<uint16_t> ri, ki;
-    float prevL = 0, prevR = 0, prevZ = 0;
-    for (int s = 0; s <= 300; s++) {
-      float z = -100.0f + 2.0f * (float)s, bend = 12.0f * sinf(z * 0.006f);
-      float l = bend - 5.0f, r = bend + 5.0f;
-      if (s > 0) {
-        float p[12] = {prevL, 0.02f, prevZ, prevR, 0.02f, prevZ, r, 0.02f, z, l, 0.02f, z};
-        // corners near-left, near-right, far-right, far-left: clockwise from above
-        float q[12] = {p[0], p[1], p[2], p[9], p[10], p[11], p[6], p[7], p[8], p[3], p[4], p[5]};
-        add_quad(rv, ri, q, 0, 1, 0, 0xFFFFFFFFu, 1, 0.5f);
-        for (int side = 0; side < 2; side++) {
-          float a = side ? prevR : prevL - 0.8f, c = side ? r : l - 0.8f;
-          float k[12] = {a, 0.04f, prevZ, c, 0.04f, z, c + 0.8f, 0.04f, z, a + 0.8f, 0.04f, prevZ};
-          add_quad(kv, ki, k, 0, 1, 0, 0xFFFFFFFFu, 1, 1);
-        }
-      }
-      prevL = l, prevR = r, prevZ = z;
+    if (!cf_race_open(&race, b.dev)) {
+      fprintf(stderr, "race frame: resources not made\n");
+      exit(1);
     }
-    roadMesh = b.upload(rv, ri);
-    kerbs = b.upload(kv, ki);
-    triangles += (int)(ri.size() + ki.size()) / 3;
-    // props: boxes and trees scattered beside the road
-    std::vector<V152> pv, tv;
-    std::vector<uint16_t> pi, ti;
-    for (int n = 0; n < 320; n++) {
-      float z = -80.0f + rnd() * 380.0f, side = rnd() < 0.5f ? -1.0f : 1.0f;
-      float x = 12.0f * sinf(z * 0.006f) + side * (9.0f + rnd() * 40.0f);
-      if (n & 1) {
-        // a box of 12 triangles
-        float s = 0.6f + rnd() * 1.4f, h = s * 1.5f;
-        float c[8][3] = {{x - s, 0, z - s}, {x + s, 0, z - s}, {x + s, 0, z + s}, {x - s, 0, z + s},
-                         {x - s, h, z - s}, {x + s, h, z - s}, {x + s, h, z + s}, {x - s, h, z + s}};
-        int faces[6][4] = {{4, 5, 1, 0}, {5, 6, 2, 1}, {6, 7, 3, 2}, {7, 4, 0, 3}, {7, 6, 5, 4}, {0, 1, 2, 3}};
-        float nrm[6][3] = {{0, 0, -1}, {1, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
-        for (int f = 0; f < 6; f++) {
-          float q[12];
-          for (int k = 0; k < 4; k++) memcpy(q + k * 3, c[faces[f][k]], 12);
-          add_quad(pv, pi, q, nrm[f][0], nrm[f][1], nrm[f][2], 0xFFFFFFFFu, 1, 1);
-        }
-      } else {
-        // a tree: a cone of 16 sides and a trunk of 8 (48 triangles)
-        float r = 1.5f + rnd() * 2.0f, h = r * 3.0f;
-        for (int k = 0; k < 16; k++) {
-          float a0 = (float)k * 6.2831853f / 16, a1 = (float)(k + 1) * 6.2831853f / 16;
-          uint16_t base = (uint16_t)tv.size();
-          tv.push_back({x + r * sinf(a0), 1.0f, z + r * cosf(a0), sinf(a0), 0.5f, cosf(a0), 0xFFFFFFFFu, 0, 1});
-          tv.push_back({x, 1.0f + h, z, sinf(a0 + 0.2f), 0.5f, cosf(a0 + 0.2f), 0xFFFFFFFFu, 0.5f, 0});
-          tv.push_back({x + r * sinf(a1), 1.0f, z + r * cosf(a1), sinf(a1), 0.5f, cosf(a1), 0xFFFFFFFFu, 1, 1});
-          uint16_t t3[3] = {base, (uint16_t)(base + 1), (uint16_t)(base + 2)};
-          ti.insert(ti.end(), t3, t3 + 3);
-          // underside
-          uint16_t u3[3] = {base, (uint16_t)(base + 2), (uint16_t)(base + 1)};
-          ti.insert(ti.end(), u3, u3 + 3);
-        }
-        for (int k = 0; k < 8; k++) {
-          float a0 = (float)k * 6.2831853f / 8, a1 = (float)(k + 1) * 6.2831853f / 8, tr = 0.3f;
-          float q[12] = {x + tr * sinf(a0), 1.0f, z + tr * cosf(a0), x + tr * sinf(a1), 1.0f, z + tr * cosf(a1),
-                         x + tr * sinf(a1), 0.0f, z + tr * cosf(a1), x + tr * sinf(a0), 0.0f, z + tr * cosf(a0)};
-          add_quad(tv, ti, q, sinf(a0 + 0.4f), 0, cosf(a0 + 0.4f), 0xFFA08060u, 1, 1);
-        }
-      }
-    }
-    props = b.upload(pv, pi);
-    trees = b.upload(tv, ti);
-    triangles += (int)(pi.size() + ti.size()) / 3;
+    triangles = race.triangles;
   }
+  ~Scene() { cf_race_close(&race); }
 
   __attribute__((noinline)) void frame(float t) {
-    IDirect3DDevice9* d = b.dev;
-    b.begin_low(0xFFB8DCF2u);
-    float ez = t, ex = 12.0f * sinf(ez * 0.006f);
-    D3DMATRIX view = look_at(ex, 3.1f, ez - 7.4f, ex, 1.0f, ez + 4.0f);
-    D3DMATRIX proj = persp(1.0821042f, 320.0f / 240.0f, 0.5f, 700.0f), world = identity();
-    d->SetTransform(D3DTS_VIEW, &view);
-    d->SetTransform(D3DTS_PROJECTION, &proj);
-    d->SetTransform(D3DTS_WORLD, &world);
-    // sky gradient
-    d->SetRenderState(D3DRS_LIGHTING, 0);
-    d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    d->SetRenderState(D3DRS_ZENABLE, 0);
-    V144 sky[4] = {{-0.5f, -0.5f, 0, 1, 0xFF4080E0u, 0, 0},
-                   {319.5f, -0.5f, 0, 1, 0xFF4080E0u, 1, 0},
-                   {-0.5f, 120, 0, 1, 0xFFB8DCF2u, 0, 1},
-                   {319.5f, 120, 0, 1, 0xFFB8DCF2u, 1, 1}};
-    d->SetFVF(0x144);
-    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof sky[0]);
-    d->SetRenderState(D3DRS_ZENABLE, 1);
-    // the track: lit, fogged, opaque with alpha test, culled
-    d->SetRenderState(D3DRS_LIGHTING, 1);
-    d->SetRenderState(D3DRS_FOGENABLE, 1);
-    d->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
-    d->SetFVF(0x152);
-    d->SetTexture(0, grass);
-    b.draw(ground);
-    d->SetTexture(0, road);
-    b.draw(roadMesh);
-    d->SetTexture(0, kerb);
-    b.draw(kerbs);
-    d->SetTexture(0, prop);
-    b.draw(props);
-    d->SetTexture(0, tree);
-    b.draw(trees);
-    d->SetRenderState(D3DRS_FOGENABLE, 0);
-    b.magnify();
+    b.dev->BeginScene();
+    cf_race_frame(&race, t, b.back, 640, 480);
+    b.dev->EndScene();
+    b.dev->Present(nullptr, nullptr, nullptr, nullptr);
   }
 };
 
@@ -517,8 +370,8 @@ uint64_t scene_digest(int portable) {
   uint64_t h = 0xCBF29CE484222325ull;
   for (int k = 0; k < 300; k++) {
     s.frame(0.5f * (float)k);
-    h = digest(h, soft::surface_from(s.b.rt)->img);
-    h = digest(h, soft::surface_from(s.b.ds)->img);
+    h = digest(h, soft::surface_from(s.race.low)->img);
+    h = digest(h, soft::surface_from(s.race.lowDepth)->img);
     h = digest(h, soft::surface_from(s.b.back)->img);
   }
   g_softHooks.portableRaster = 0;

@@ -181,6 +181,15 @@ void fog_ortho(const CfPic& p, CfFactCtx& k) {
 
 void fog_persp(const CfPic& p, CfFactCtx& k) {
   for (int x = 0; x < p.w; x++) expect_px(p, k, x, 10, rgb(112, 125, 218), 1, "fog by depth, not by range");
+  // The strip from behind the eye: its clipped near end carries the fog of
+  // a distance, so even its nearest visible row is fogged.
+  // (its vertex colour (224, 255, 128) is the only bright one greener than red)
+  uint32_t near = 0;
+  for (int y = p.h - 1; y >= 0 && !near; y--) {
+    uint32_t c = p.px[(size_t)y * p.w], r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF;
+    if (g > 128 && g > r + 10) near = c;
+  }
+  if (!near || ((near >> 16) & 0xFF) > 224 - 8) k.fail("strip from behind the eye: 0x%06x at its near end, not fogged", near);
 }
 
 // colour = saturate(vertex x (ambient + sun x clamp(N.L, 0, 1))), normals
@@ -337,6 +346,15 @@ void address_modes(const CfPic& p, CfFactCtx& k) {
         expect_px(p, k, q * 26 + x, y, cf_texel_index(0, tu, tv, 4, 4) & 0xFFFFFF, 0,
                   q == 0 ? "WRAP" : q == 1 ? "CLAMP" : "CLAMP u, WRAP v");
       }
+  float u0, v0, u1, v1;
+  cf_npot_wrap_coords(&u0, &v0, &u1, &v1);
+  for (int y = 0; y < 24; y++)
+    for (int x = 0; x < 24; x++) {
+      int tu = (int)floor(48 * (u0 + (u1 - u0) * (x + 0.5) / 24)), tv = (int)floor(20 * (v0 + (v1 - v0) * (y + 0.5) / 24));
+      tu = ((tu % 48) + 48) % 48;
+      tv = ((tv % 20) + 20) % 20;
+      expect_px(p, k, 78 + x, y, cf_texel_index(0, tu, tv, 48, 20) & 0xFFFFFF, 0, "WRAP on 48 x 20");
+    }
 }
 
 // 2D rectangles: exact pixels, each pixel blended once.

@@ -27,6 +27,7 @@ float cf_fill_offset(int i);        // edge offset of bar i in fill_edges
 float cf_point_offset(int row);     // texel offset of row in point_edges
 float cf_mip_footprint(int row, int col);  // texels per pixel of a mip_select cell
 float cf_light_cos(int col);        // N.L of a lighting column
+void cf_npot_wrap_coords(float* u0, float* v0, float* u1, float* v1);  // address_modes, 48 x 20 quad
 extern const uint8_t cf_alpha_pairs[16][2];     // alpha_test: texel alpha, vertex alpha
 extern const uint8_t cf_blend_alphas[10];       // blending: source alpha per column
 extern const uint8_t cf_blend_pairs[3][3][2];   // blending: (source, destination) per row and channel

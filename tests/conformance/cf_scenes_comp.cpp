@@ -4,6 +4,7 @@
 // frame, cf_layer.cpp.)
 #include <math.h>
 
+#include "cf_race.h"
 #include "cf_scenes.h"
 
 // The low-resolution frame and its magnification onto the back buffer, as
@@ -73,8 +74,19 @@ static void magnify(CfCtx* c, int lowW, int lowH) {
 // centre lands exactly on a texel edge, where the choice is float noise.
 static void magnify_80x60(CfCtx* c) { magnify(c, 80, 60); }
 
+// The benchmark's race frame, 60 m along the road, magnified 2x.
+static void race_frame(CfCtx* c) {
+  CfRace r;
+  if (cf_race_open(&r, c->dev))
+    cf_race_frame(&r, 60.0f, c->rt, c->w, c->h);
+  else
+    cf_fail(c, "race frame resources", 0);
+  cf_race_close(&r);
+}
+
 const CfScene g_cfCompScenes[] = {
     {"magnify_int", 176, 136, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2x with black bars"},
     {"magnify_frac", 192, 160, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2.4x"},
+    {"race_frame", 640, 480, 0, 0xFF000000u, race_frame, 1, 0, "21 200 lit, fogged, textured triangles, magnified"},
 };
 const int g_cfCompSceneCount = sizeof g_cfCompScenes / sizeof g_cfCompScenes[0];

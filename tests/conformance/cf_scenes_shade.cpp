@@ -49,6 +49,12 @@ static void fog_persp(CfCtx* c) {
   CfV142 floor[6] = {{-3, -2, 2, y, 0, 0}, {3, -2, 2, y, 0, 0}, {-3, -2, 25, y, 0, 0},
                      {3, -2, 2, y, 0, 0},  {3, -2, 25, y, 0, 0}, {-3, -2, 25, y, 0, 0}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, floor, sizeof floor[0]);
+  // a strip from behind the eye: clipped at the near plane, where its fog
+  // comes from the distance of the vertex behind
+  const uint32_t g = 0xFFE0FF80u;
+  CfV142 strip[6] = {{-5.5f, -2, -6, g, 0, 0}, {-3.5f, -2, -6, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0},
+                     {-3.5f, -2, -6, g, 0, 0}, {-3.5f, -2, 12, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, strip, sizeof strip[0]);
 }
 
 // Lighting: one directional sun travelling into the screen (L = (0,0,-1)),

@@ -103,6 +103,21 @@ static void address_modes(CfCtx* c) {
     float x = (float)(i * 26) - 0.5f;
     cf_quad2d(c, x, -0.5f, x + 24, 23.5f, 0xFFFFFFFFu, -1, -1, 2, 2);
   }
+  // WRAP on sides that are not powers of two, far from the origin
+  cf_bind(c, cf_texture(c, 48, 20, 1, cf_texel_index));
+  cf_samp(c, 0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+  cf_samp(c, 0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
+  float u0, v0, u1, v1;
+  cf_npot_wrap_coords(&u0, &v0, &u1, &v1);
+  cf_quad2d(c, 77.5f, -0.5f, 101.5f, 23.5f, 0xFFFFFFFFu, u0, v0, u1, v1);
+}
+
+// 1.3 texels per pixel across, 0.9 down: no pixel centre near a texel edge.
+void cf_npot_wrap_coords(float* u0, float* v0, float* u1, float* v1) {
+  *u0 = 37.1f;
+  *u1 = 37.1f + 24 * 1.3f / 48;
+  *v0 = -13.3f;
+  *v1 = -13.3f + 24 * 0.9f / 20;
 }
 
 // ---- the 2D layer --------------------------------------------------------------------------
@@ -204,8 +219,8 @@ static void ui_rects(CfCtx* c) {
 const CfScene g_cfTexScenes[] = {
     {"point_edges", 88, 64, 0, 0xFF000000u, point_edges, 0, 0, "point sampling exactly at texel edges"},
     {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
-    {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 8, "mip levels and texture on a receding floor"},
-    {"address_modes", 80, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP"},
+    {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 0, "mip levels and texture on a receding floor"},
+    {"address_modes", 102, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP, WRAP on 48 x 20"},
     {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
 };
 const int g_cfTexSceneCount = sizeof g_cfTexScenes / sizeof g_cfTexScenes[0];

@@ -280,16 +280,22 @@ int main(int argc, char** argv) {
   double t0 = now_seconds();
   int rc = RUN_ALL_TESTS();
   Store& s = store();
-  printf("\nWine run %.1f s, whole test %.1f s. Per scene: pixels over the tolerance / allowed, largest difference:\n",
+  printf("\nWine run %.1f s, whole test %.1f s. Per scene: pixels over the tolerance / allowed, largest difference;"
+         " pixels differing at all and by more than 1:\n",
          s.wineSeconds, now_seconds() - t0);
   for (int i = 0; i <= cf_scene_count(); i++) {
     const CfScene* sc = i < cf_scene_count() ? cf_scene(i) : nullptr;
     const char* name = sc ? sc->name : "layer_shot";
     auto it = s.diffs.find(name);
-    if (it == s.diffs.end()) printf("  %-16s -\n", name);
-    else
-      printf("  %-16s %5d / %-4d  max %3d (tolerance %d)\n", name, it->second.over,
-             sc ? sc->tolCount : kLayerTolCount, it->second.maxDelta, sc ? sc->tolDelta : kLayerTolDelta);
+    if (it == s.diffs.end()) {
+      printf("  %-16s -\n", name);
+      continue;
+    }
+    const CfPic& a = sc ? s.wine[name] : s.wineLayer;
+    const CfPic& b = sc ? s.soft[name] : s.softLayer;
+    int any = cf_diff(a.px.data(), b.px.data(), a.w, a.h, 0).over, over1 = cf_diff(a.px.data(), b.px.data(), a.w, a.h, 1).over;
+    printf("  %-16s %5d / %-4d  max %3d (tolerance %d)  %6d differ, %6d by more than 1\n", name, it->second.over,
+           sc ? sc->tolCount : kLayerTolCount, it->second.maxDelta, sc ? sc->tolDelta : kLayerTolDelta, any, over1);
   }
   return rc;
 }

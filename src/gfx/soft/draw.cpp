@@ -283,6 +283,8 @@ static inline int32_t floor_i(float v) {
 static inline void snap(PVert* p, float sx, float sy) {
   p->X = floor_i(sx * 256.0f + 0.5f);
   p->Y = -floor_i(-(sy * 256.0f - 0.5f));
+  p->sx = sx;
+  p->sy = sy;
 }
 
 static inline void project(const VSetup& s, PVert* p) {
@@ -391,15 +393,15 @@ static int transform_xyz4(const VSetup& s, const uint8_t* src, UINT stride, PVer
     sz = sz > one ? one : sz;
     vi4 X = vfloor_i(sx * vsplat(256.0f) + vsplat(0.5f));
     vi4 Y = -vfloor_i(-(sy * vsplat(256.0f) - vsplat(0.5f)));
-    vf4 blk1[4], blk0[4];
+    vf4 blk0[4], blk1[4], blk2[4];
     transpose4(cx, cy, cz, cw, blk0);
     transpose4(sz, rhw, (vf4)X, (vf4)Y, blk1);
+    transpose4((vf4)code, vsplat(0.0f), sx, sy, blk2);  // code, done = 0, sx, sy
     for (int k = 0; k < 4; k++) {
       PVert* p = out + i + k;
       memcpy(&p->cx, &blk0[k], 16);
       memcpy(&p->sz, &blk1[k], 16);
-      p->code = (uint32_t)code[k];
-      p->done = 0;
+      memcpy(&p->code, &blk2[k], 16);
     }
   }
   return i;

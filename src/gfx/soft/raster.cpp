@@ -1,11 +1,11 @@
 // Triangle setup and pixel pipeline of the software device.
 //
-// Positions arrive snapped to 1/256 pixel. A pixel is covered when its centre
-// (integer coordinates, as in Direct3D 9) lies inside the triangle, with the
-// top-left rule deciding centres exactly on an edge; the edge functions are
-// exact integers. Attributes are planes over the screen: depth linear in
-// screen space, everything else divided by w and divided back per pixel
-// (perspective-correct).
+// Coverage uses the positions snapped to 1/256 pixel: a pixel is covered
+// when its centre (integer coordinates, as in Direct3D 9) lies inside the
+// triangle, with the top-left rule deciding centres exactly on an edge; the
+// edge functions are exact integers. Attributes are planes over the screen
+// through the unsnapped positions: depth linear in screen space, everything
+// else divided by w and divided back per pixel (perspective-correct).
 //
 // Pixels go through the pipeline in blocks of 4 x 2, one 2 x 2 quad of the
 // target per half, so the mip level is chosen once per quad as the
@@ -977,13 +977,22 @@ void SOFT_RASTER_FN(const RasterState& rs, const PVert* a, const PVert* b, const
   if (!rs.useDiffA) aa = ab = ac = 1.0f;
   int colv = (ra != rb) | (ra != rc) | (ga != gb) | (ga != gc) | (ba != bb) | (ba != bc) | (aa != ab) | (aa != ac);
 
-  // Attribute planes, in doubles from the snapped positions, eight at a
-  // time: depth, 1/w, colour, texture coordinates (all but depth divided by w).
+  // Attribute planes, in doubles from the unsnapped positions (snapping
+  // decides coverage only), eight at a time: depth, 1/w, colour, texture
+  // coordinates (all but depth divided by w). A sliver whose unsnapped
+  // winding disagrees with the snapped one takes the snapped positions.
   typedef double d4 __attribute__((vector_size(32)));
-  double x0 = a->X / 256.0, y0 = a->Y / 256.0;
-  double dxb = b->X / 256.0 - x0, dyb = b->Y / 256.0 - y0;
-  double dxc = c->X / 256.0 - x0, dyc = c->Y / 256.0 - y0;
-  double inv = 65536.0 / (double)area;
+  double x0 = a->sx, y0 = a->sy;
+  double dxb = b->sx - x0, dyb = b->sy - y0;
+  double dxc = c->sx - x0, dyc = c->sy - y0;
+  double areaF = dxb * dyc - dxc * dyb;
+  if (!(areaF > 0.0)) {
+    x0 = a->X / 256.0, y0 = a->Y / 256.0;
+    dxb = b->X / 256.0 - x0, dyb = b->Y / 256.0 - y0;
+    dxc = c->X / 256.0 - x0, dyc = c->Y / 256.0 - y0;
+    areaF = (double)area / 65536.0;
+  }
+  double inv = 1.0 / areaF;
   double ox = (double)t.ox - x0, oy = (double)t.oy - y0;
   d4 qa[2] = {{a->sz, wa, ra * wa, ga * wa}, {ba * wa, aa * wa, a->u * wa, a->v * wa}};
   d4 qb[2] = {{b->sz, wb, rb * wb, gb * wb}, {bb * wb, ab * wb, b->u * wb, b->v * wb}};

@@ -192,15 +192,17 @@ uint32_t depth_max(D3DFORMAT f);  // largest stored depth value: 0xFFFF or 0xFFF
 // ---- the post-transform vertex ---------------------------------------------------------------
 // Clip-space position and interpolated attributes, in 16-byte blocks by the
 // stage that writes them: position, screen position (for vertices inside
-// the guard band: depth sz, rhw, and the position snapped to 1/256 pixel),
-// clip code, colour, texture coordinates and fog.
+// the guard band: depth sz, rhw, and the position snapped to 1/256 pixel,
+// which decides coverage), clip code and the unsnapped screen position
+// (which the attribute planes are set up from), colour, texture coordinates
+// and fog.
 struct PVert {
   float cx, cy, cz, cw;
   float sz, rhw;
   int32_t X, Y;
   uint32_t code;  // clip code, see CLIP_*
   uint32_t done;  // 2: needed by a triangle; 1: attributes computed
-  uint32_t pad0, pad1;
+  float sx, sy;
   float r, g, b, a;  // colour, 0..1
   float u, v, f;     // stage-0 texture coordinates, fog factor (linear, not yet clamped)
   float pad2;

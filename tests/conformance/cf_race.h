@@ -1,0 +1,42 @@
+// A synthetic race frame drawn with the game's states and device calls:
+// about 21 000 lit, fogged, textured triangles (rolling ground, a bending
+// road with kerbs, boxes and trees) into a 320 x 240 render-target texture
+// with a D24X8 depth buffer, culling on, then magnified onto a larger
+// target. Built from fixed seeds with the runtime's own maths, so the real
+// Direct3D 9 and the software device get the very same calls and numbers.
+// The benchmarks time it; the conformance check compares one frame of it.
+#pragma once
+
+#include <stdint.h>
+
+#include "cf_d3d.h"
+
+struct CfRaceMesh {
+  IDirect3DVertexBuffer9* vb;
+  IDirect3DIndexBuffer9* ib;
+  int nv, ni;
+};
+
+enum { CF_RACE_W = 320, CF_RACE_H = 240 };
+
+struct CfRace {
+  IDirect3DDevice9* dev;
+  IDirect3DTexture9* lowTex;  // the low-resolution frame and its depth buffer
+  IDirect3DSurface9* low;
+  IDirect3DSurface9* lowDepth;
+  IDirect3DTexture9* tex[5];  // grass, road, kerb, prop, tree
+  CfRaceMesh mesh[5];         // ground, road, kerbs, props, trees
+  int triangles;
+};
+
+// The game's default render, stage, sampler and light states.
+void cf_race_states(IDirect3DDevice9* dev);
+// Makes the textures, meshes and low-resolution target; 0 when something
+// could not be made (cf_race_close still releases what was).
+int cf_race_open(CfRace* r, IDirect3DDevice9* dev);
+void cf_race_close(CfRace* r);
+// One frame with the camera t metres along the road: the world into the
+// low-resolution target, then magnified onto target (w x h, full size) as
+// the frame end does it. Call between BeginScene and EndScene; leaves the
+// game's default states set.
+void cf_race_frame(CfRace* r, float t, IDirect3DSurface9* target, int w, int h);
