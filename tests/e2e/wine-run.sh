@@ -38,27 +38,19 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"  # no Mono/Gecko prompts
 
 TMPD=$(mktemp -d "${TMPDIR:-/tmp}/wine-run.XXXXXX")
-XPID= WSPID= GUARDPID= BOOTING=
-# Every way out ends what this run started: the wineserver (and with it every
-# Wine process of the prefix), Xvfb. A server left behind would keep the
-# prefix busy for the next run.
+XPID= WSPID=
 cleanup() {
   local rc=$?
-  trap '' INT TERM HUP QUIT PIPE
-  if [ -n "$WSPID" ] || [ -n "$BOOTING" ]; then
+  if [ -n "$WSPID" ]; then
     "$WINESERVER" -k </dev/null >/dev/null 2>&1
+    kill "$WSPID" 2>/dev/null; wait "$WSPID" 2>/dev/null
   fi
-  if [ -n "$WSPID" ]; then kill "$WSPID" 2>/dev/null; wait "$WSPID" 2>/dev/null; fi
-  if [ -n "$GUARDPID" ]; then kill -KILL "$GUARDPID" 2>/dev/null; wait "$GUARDPID" 2>/dev/null; fi
   if [ -n "$XPID" ]; then kill "$XPID" 2>/dev/null; wait "$XPID" 2>/dev/null; fi
   rm -rf "$TMPD"
   exit $rc
 }
 trap cleanup EXIT
-trap 'exit 129' HUP
 trap 'exit 130' INT
-trap 'exit 131' QUIT
-trap 'exit 141' PIPE
 trap 'exit 143' TERM
 
 # X display: Xvfb picks a free number itself and reports it on fd 3.
@@ -83,44 +75,32 @@ export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$TMPD/asound.conf"
 
 # The prefix, once, serialised between parallel runs.
 mkdir -p "$(dirname "$WINEPREFIX")"
-# Only this script holds the lock: no child inherits its descriptor, so
-# nothing it started can keep the prefix locked after it.
 exec 9>"$WINEPREFIX.lock"
 flock -w 900 9 || { say "prefix lock timeout"; exit 125; }
-VER=$("$WINE" --version 2>/dev/null 9>&-)
+VER=$("$WINE" --version 2>/dev/null)
 if [ "$(cat "$WINEPREFIX/.skidline-ready" 2>/dev/null)" != "$VER" ]; then
   say "creating prefix $WINEPREFIX ($VER)"
   rm -rf "$WINEPREFIX"
-  BOOTING=1
   { "$WINE" wineboot -i &&
     # No window manager under Xvfb: unmanaged windows avoid 2 s stalls and get focus.
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
     # A crash exits instead of waiting on a dialog.
     "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
-    "$WINESERVER" -w; } </dev/null >"$WINEPREFIX.boot.log" 2>&1 9>&- ||
+    "$WINESERVER" -w; } </dev/null >"$WINEPREFIX.boot.log" 2>&1 ||
     { say "prefix creation failed"; cat "$WINEPREFIX.boot.log" >&2; exit 125; }
-  BOOTING=
   echo "$VER" >"$WINEPREFIX/.skidline-ready"
 fi
 
 # Our own persistent server (its PID is ours to stop), then a warm-up run so
 # Wine's background services do not inherit our output pipes.
-"$WINESERVER" -f -p </dev/null >"$TMPD/wineserver.log" 2>&1 9>&- &
+"$WINESERVER" -f -p </dev/null >"$TMPD/wineserver.log" 2>&1 &
 WSPID=$!
-# A run killed outright (SIGKILL) runs no trap: a watcher ends the server
-# when this script is gone.
-(
-  trap '' INT TERM HUP QUIT PIPE  # (a signal to the whole group is for the script)
-  while kill -0 $$ 2>/dev/null; do sleep 0.5; done
-  "$WINESERVER" -k; kill "$WSPID"
-) </dev/null >/dev/null 2>&1 9>&- &
-GUARDPID=$!
 for _ in $(seq 250); do [ -S "/proc/$WSPID/cwd/socket" ] && break; kill -0 $WSPID 2>/dev/null || break; sleep 0.02; done
-[ -S "/proc/$WSPID/cwd/socket" ] || { say "wineserver did not start"; cat "$TMPD/wineserver.log" >&2; exit 125; }
-"$WINE" wineboot </dev/null >"$TMPD/warmup.log" 2>&1 9>&-
+[ -S "/proc/$WSPID/cwd/socket" ] || { say "wineserver did not start"; cat "$TMPD/wineserver.log" >&2; WSPID=; exit 125; }
+"$WINE" wineboot </dev/null >"$TMPD/warmup.log" 2>&1
 
 cd "$WORKDIR" || exit 125
-timeout -k 5 "$T" "$WINE" "$EXE" "$@" </dev/null >"$TMPD/exe.out" 2>"$TMPD/exe.err" 9>&- &
+timeout -k 5 "$T" "$WINE" "$EXE" "$@" </dev/null >"$TMPD/exe.out" 2>"$TMPD/exe.err" &
 RUNPID=$!
 if [ -n "$WTITLE" ]; then
   WID=
@@ -132,7 +112,7 @@ if [ -n "$WTITLE" ]; then
   done
   if [ -n "$WID" ]; then
     xdotool windowfocus --sync "$WID" 2>/dev/null
-    [ -n "$XCMD" ] && WID=$WID bash -c "$XCMD" </dev/null >&2 9>&-
+    [ -n "$XCMD" ] && WID=$WID bash -c "$XCMD" </dev/null >&2
   else
     say "window '$WTITLE' not found"
   fi
