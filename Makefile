@@ -6,7 +6,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libbenchmark-dev 
             g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
             clang libclang-rt-14-dev imagemagick sox \
             wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxrandr2 libxi6 libxcursor1 libxcomposite1 \
-            libxinerama1 libxrender1 libxfixes3 libxxf86vm1 xvfb xauth xdotool
+            libxinerama1 libxrender1 libxfixes3 libxxf86vm1 xvfb xauth xdotool strace
 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
