@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "cf_race.h"
-#include "gfx/soft/soft.h"
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft.h"
+#include "soft/soft_internal.h"
 #include "rt/sys.h"
 
 namespace {

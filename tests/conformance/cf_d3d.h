@@ -9,5 +9,5 @@
 #include <windows.h>
 #include <d3d9.h>
 #else
-#include "gfx/soft/d3d9.h"
+#include "soft/d3d9.h"
 #endif

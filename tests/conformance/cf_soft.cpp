@@ -1,7 +1,7 @@
 #include "cf_soft.h"
 
 
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 
 bool cf_soft_open(CfSoft* s, std::string* err) {
   typedef IDirect3D9* (*Create9)(UINT);

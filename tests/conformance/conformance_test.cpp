@@ -26,7 +26,7 @@
 #include "rt/sys.h"
 #if CF_HAVE_LAYER
 #include "cf_layer.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #endif
 
 namespace {

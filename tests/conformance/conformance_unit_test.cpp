@@ -11,7 +11,7 @@
 #include "cf_facts.h"
 #include "cf_image.h"
 #include "cf_soft.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "test_util.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 
 struct V144 {  // XYZRHW | DIFFUSE | TEX1
   float x, y, z, rhw;

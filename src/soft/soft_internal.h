@@ -1,11 +1,11 @@
 // Inside the software device: the objects behind the interfaces, the device
-// state, and the rasterizer's entry points. Not for use outside gfx/soft.
+// state, and the rasterizer's entry points. Not for use outside soft.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 
 namespace soft {
 

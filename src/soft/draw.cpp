@@ -10,7 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft_internal.h"
 
 #if defined(__SSE__)
 #include <xmmintrin.h>

@@ -4,7 +4,7 @@
 // video, presenting shows nothing.
 #include <SDL.h>
 
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft_internal.h"
 
 namespace soft {
 

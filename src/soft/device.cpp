@@ -7,7 +7,7 @@
 
 #include <new>
 
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft_internal.h"
 
 namespace soft {
 

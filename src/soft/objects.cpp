@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft_internal.h"
 
 SoftHooks g_softHooks;
 

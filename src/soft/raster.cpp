@@ -18,7 +18,7 @@
 #include <math.h>
 #include <string.h>
 
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft_internal.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
