@@ -8,7 +8,7 @@ bool cf_soft_open(CfSoft* s, std::string* err) {
   Create9 create = (Create9)soft_d3d9_proc("Direct3DCreate9");
   s->d3d = create ? create(D3D_SDK_VERSION) : nullptr;
   if (!s->d3d) return *err = "no Direct3DCreate9 in the software device", false;
-  D3DPRESENT_PARAMETERS pp = cf_present_params(nullptr);
+  D3DPRESENT_PARAMETERS pp = windowed_pp(64, 64);
   HRESULT hr = s->d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
                                     D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &s->dev);
   if (FAILED(hr) || !s->dev) {
