@@ -1,7 +1,15 @@
 #include "cf_soft.h"
 
-
 #include "soft/soft.h"
+
+namespace {
+
+struct CfSoft {
+  IDirect3D9* d3d = nullptr;
+  IDirect3DDevice9* dev = nullptr;
+};
+
+void cf_soft_close(CfSoft* s);
 
 bool cf_soft_open(CfSoft* s, std::string* err) {
   typedef IDirect3D9* (*Create9)(UINT);
@@ -33,4 +41,21 @@ bool cf_soft_render(CfSoft* s, const CfScene* scene, CfPic* out, std::string* er
   char e[200] = "";
   if (!cf_render(s->dev, scene, out->px.data(), e, sizeof e)) return *err = e, false;
   return true;
+}
+
+}  // namespace
+
+void cf_soft_render_all(CfSoftPictures* out) {
+  CfSoft dev;
+  std::string err;
+  if (!cf_soft_open(&dev, &err)) {
+    for (int i = 0; i < cf_scene_count(); i++) out->errors[cf_scene(i)->name] = err;
+    return;
+  }
+  for (int i = 0; i < cf_scene_count(); i++) {
+    CfPic p;
+    if (cf_soft_render(&dev, cf_scene(i), &p, &err)) out->pics[cf_scene(i)->name] = p;
+    else out->errors[cf_scene(i)->name] = err;
+  }
+  cf_soft_close(&dev);
 }
