@@ -12,8 +12,7 @@
 
 namespace soft {
 
-// ---- clipping ----------------------------------------------------------------------------------------
-
+// ---- clipping -----------------------------------------------------------------------------------
 struct ClipPlane {
   float a, b, c, d, e;  // inside: a x + b y + c z + d w + e >= 0
 };
@@ -102,8 +101,7 @@ static void draw_clipped(const VSetup& s, const RasterState& rs, const PVert* v0
   }
 }
 
-// ---- the draw ----------------------------------------------------------------------------------------
-
+// ---- the draw -----------------------------------------------------------------------------------
 static int grow(Scratch& s, int n) {
   if (n <= s.cap) return 1;
   int cap = s.cap ? s.cap : 1024;
@@ -263,8 +261,7 @@ HRESULT SoftDevice::draw(D3DPRIMITIVETYPE type, UINT prims, const uint8_t* vdata
   return D3D_OK;
 }
 
-// ---- drawing entry points ----------------------------------------------------------------------------
-
+// ---- drawing entry points -----------------------------------------------------------------------
 static UINT vertices_for(D3DPRIMITIVETYPE type, UINT prims) {
   switch (type) {
     case D3DPT_TRIANGLELIST:

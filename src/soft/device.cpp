@@ -44,8 +44,7 @@ void obj_free(void* p) {
   free(p);
 }
 
-// ---- the Direct3D object -----------------------------------------------------------------------------
-
+// ---- the Direct3D object ------------------------------------------------------------------------
 void SoftD3D::destroy() {
   this->~SoftD3D();
   obj_free(this);
@@ -126,8 +125,7 @@ HRESULT SoftD3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE, D3DFORMAT, D3D
   return format_is_depth(ds) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
-// ---- device creation ---------------------------------------------------------------------------------
-
+// ---- device creation ----------------------------------------------------------------------------
 void SoftDevice::count(int call) {
   g_softHooks.calls[call]++;
   g_softHooks.deviceCalls++;
@@ -249,7 +247,8 @@ static HRESULT check_pp(D3DPRESENT_PARAMETERS* pp, HWND focus) {
   return D3D_OK;
 }
 
-static HRESULT device_create(SoftD3D* d3d, HWND focus, DWORD flags, D3DPRESENT_PARAMETERS* ppIn, IDirect3DDevice9** out) {
+static HRESULT device_create(SoftD3D* d3d, HWND focus, DWORD flags, D3DPRESENT_PARAMETERS* ppIn,
+                             IDirect3DDevice9** out) {
   D3DPRESENT_PARAMETERS pp = *ppIn;
   HRESULT hr = check_pp(&pp, focus);
   if (FAILED(hr)) return hr;
@@ -307,8 +306,7 @@ HRESULT SoftD3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus, DWORD f
   return device_create(this, focus, flags, pp, out);
 }
 
-// ---- IUnknown ----------------------------------------------------------------------------------------
-
+// ---- IUnknown -----------------------------------------------------------------------------------
 HRESULT SoftDevice::QueryInterface(REFIID, void** ppvObject) {
   count(SC_QueryInterface);
   if (ppvObject) *ppvObject = nullptr;
@@ -334,8 +332,7 @@ ULONG SoftDevice::Release() {
   return 0;
 }
 
-// ---- device status, loss, reset and presentation -----------------------------------------------------
-
+// ---- device status, loss, reset and presentation ------------------------------------------------
 HRESULT SoftDevice::TestCooperativeLevel() {
   count(SC_TestCooperativeLevel);
   if (g_softHooks.lost) {

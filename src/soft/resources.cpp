@@ -31,8 +31,7 @@ SoftVB* vb_from(IDirect3DVertexBuffer9* b) { return static_cast<SoftVB*>(b); }
 
 SoftIB* ib_from(IDirect3DIndexBuffer9* b) { return static_cast<SoftIB*>(b); }
 
-// ---- surfaces ----------------------------------------------------------------------------------------
-
+// ---- surfaces -----------------------------------------------------------------------------------
 SoftSurface* surface_create(SoftDevice* dev, UINT w, UINT h, D3DFORMAT fmt, DWORD usage, D3DPOOL pool) {
   if (w < 1 || h < 1 || w > MAX_DIM || h > MAX_DIM) return nullptr;
   void* mem = obj_alloc(sizeof(SoftSurface));
@@ -200,8 +199,7 @@ HRESULT SoftSurface::UnlockRect() {
   return D3D_OK;
 }
 
-// ---- textures ----------------------------------------------------------------------------------------
-
+// ---- textures -----------------------------------------------------------------------------------
 static int is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
 static int log2i(int v) {
@@ -365,8 +363,7 @@ HRESULT SoftTexture::UnlockRect(UINT level) {
   return D3D_OK;
 }
 
-// ---- buffers -----------------------------------------------------------------------------------------
-
+// ---- buffers ------------------------------------------------------------------------------------
 // What differs between the two kinds.
 static D3DRESOURCETYPE buffer_kind(const D3DVERTEXBUFFER_DESC*) { return D3DRTYPE_VERTEXBUFFER; }
 static D3DRESOURCETYPE buffer_kind(const D3DINDEXBUFFER_DESC*) { return D3DRTYPE_INDEXBUFFER; }
@@ -494,8 +491,7 @@ SoftIB* ib_create(SoftDevice* dev, UINT size, DWORD usage, D3DFORMAT fmt, D3DPOO
   return v;
 }
 
-// ---- creation ----------------------------------------------------------------------------------------
-
+// ---- creation -----------------------------------------------------------------------------------
 HRESULT SoftDevice::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT fmt, D3DPOOL pool,
                                   IDirect3DTexture9** out, HANDLE* shared) {
   count(SC_CreateTexture);
@@ -588,8 +584,7 @@ HRESULT SoftDevice::CreateOffscreenPlainSurface(UINT w, UINT h, D3DFORMAT fmt, D
   return D3D_OK;
 }
 
-// ---- surface contents --------------------------------------------------------------------------------
-
+// ---- surface contents ---------------------------------------------------------------------------
 int is_render_target(const SoftSurface* s) {
   if (s->container) return (s->container->usage & D3DUSAGE_RENDERTARGET) != 0;
   return (s->usage & D3DUSAGE_RENDERTARGET) != 0;

@@ -116,8 +116,7 @@ void SoftDevice::reset_state() {
   }
 }
 
-// ---- targets and scene -------------------------------------------------------------------------------
-
+// ---- targets and scene --------------------------------------------------------------------------
 HRESULT SoftDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   count(SC_SetRenderTarget);
   if (index != 0 || !surface) return D3DERR_INVALIDCALL;
@@ -183,8 +182,7 @@ HRESULT SoftDevice::EndScene() {
   return D3D_OK;
 }
 
-// ---- transforms, viewport, material, lights ----------------------------------------------------------
-
+// ---- transforms, viewport, material, lights -----------------------------------------------------
 static D3DMATRIX* transform_slot(DeviceState& st, D3DTRANSFORMSTATETYPE t, D3DMATRIX* ignored) {
   DWORD s = (DWORD)t;
   if (s == D3DTS_VIEW) return &st.view;
@@ -315,8 +313,7 @@ HRESULT SoftDevice::GetClipPlane(DWORD i, float* p) {
   return D3D_OK;
 }
 
-// ---- render, stage and sampler states ----------------------------------------------------------------
-
+// ---- render, stage and sampler states -----------------------------------------------------------
 HRESULT SoftDevice::SetRenderState(D3DRENDERSTATETYPE s, DWORD v) {
   count(SC_SetRenderState);
   if ((DWORD)s >= 256) return D3DERR_INVALIDCALL;
@@ -425,8 +422,7 @@ WINBOOL SoftDevice::GetSoftwareVertexProcessing() {
   return (behavior & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
 }
 
-// ---- vertex and index streams ------------------------------------------------------------------------
-
+// ---- vertex and index streams -------------------------------------------------------------------
 HRESULT SoftDevice::SetFVF(DWORD fvf) {
   count(SC_SetFVF);
   st.fvf = fvf;

@@ -7,8 +7,7 @@ namespace soft {
 
 static HRESULT unsupported() { return D3DERR_INVALIDCALL; }
 
-// ---- every resource: private data, priority, preloading ----------------------------------------------
-
+// ---- every resource: private data, priority, preloading -----------------------------------------
 template <class I>
 HRESULT ResourceStubs<I>::SetPrivateData(REFGUID, const void*, DWORD, DWORD) { return unsupported(); }
 template <class I>
@@ -27,8 +26,7 @@ template struct ResourceStubs<IDirect3DTexture9>;
 template struct ResourceStubs<IDirect3DVertexBuffer9>;
 template struct ResourceStubs<IDirect3DIndexBuffer9>;
 
-// ---- surfaces and textures ---------------------------------------------------------------------------
-
+// ---- surfaces and textures ----------------------------------------------------------------------
 HRESULT SoftSurface::GetDC(HDC*) { return unsupported(); }
 
 HRESULT SoftSurface::ReleaseDC(HDC) { return unsupported(); }
@@ -45,8 +43,7 @@ void SoftTexture::GenerateMipSubLevels() {}
 
 HRESULT SoftTexture::AddDirtyRect(const RECT*) { return D3D_OK; }
 
-// ---- the Direct3D object -----------------------------------------------------------------------------
-
+// ---- the Direct3D object ------------------------------------------------------------------------
 HRESULT SoftD3D::RegisterSoftwareDevice(void*) { return unsupported(); }
 
 HRESULT SoftD3D::GetAdapterIdentifier(UINT, DWORD, D3DADAPTER_IDENTIFIER9*) { return unsupported(); }
@@ -57,8 +54,7 @@ HRESULT SoftD3D::GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9*) { return unsupported
 
 HMONITOR SoftD3D::GetAdapterMonitor(UINT) { return nullptr; }
 
-// ---- the device --------------------------------------------------------------------------------------
-
+// ---- the device ---------------------------------------------------------------------------------
 HRESULT SoftDevice::GetDeviceCaps(D3DCAPS9*) {
   count(SC_GetDeviceCaps);
   return D3DERR_INVALIDCALL;

@@ -35,8 +35,7 @@ static inline int finite3(float a, float b, float c) {
   return (a - a) == 0.0f && (b - b) == 0.0f && (c - c) == 0.0f;
 }
 
-// ---- flexible vertex format --------------------------------------------------------------------------
-
+// ---- flexible vertex format ---------------------------------------------------------------------
 int fvf_decode(DWORD fvf, DWORD texIndex, Fvf* f) {
   int off;
   switch (fvf & D3DFVF_POSITION_MASK) {
@@ -82,8 +81,7 @@ int fvf_decode(DWORD fvf, DWORD texIndex, Fvf* f) {
   return 1;
 }
 
-// ---- per-draw vertex settings ------------------------------------------------------------------------
-
+// ---- per-draw vertex settings -------------------------------------------------------------------
 static void mat_mul(const float* a, const float* b, float* r) {
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++)
@@ -213,8 +211,7 @@ void vsetup(const DeviceState& st, const Fvf& fvf, const RasterState& rs, VSetup
   s->fogDensity = bits_f(st.rs[D3DRS_FOGDENSITY]);
 }
 
-// ---- phase 1: positions and clip codes ---------------------------------------------------------------
-
+// ---- phase 1: positions and clip codes ----------------------------------------------------------
 static inline f4 vsplat(float v) { return f4{v, v, v, v}; }
 
 static inline i4 vsplati(int32_t v) { return i4{v, v, v, v}; }
@@ -380,8 +377,7 @@ void transform_positions(const VSetup& s, const uint8_t* src, UINT stride, PVert
   }
 }
 
-// ---- phase 2: colour, texture coordinates, fog -------------------------------------------------------
-
+// ---- phase 2: colour, texture coordinates, fog --------------------------------------------------
 void vertex_attrs(const VSetup& s, const uint8_t* src, PVert* p) {
   p->done = 1;
   const Fvf& f = s.fvf;
@@ -503,8 +499,7 @@ void vertex_attrs(const VSetup& s, const uint8_t* src, PVert* p) {
   p->f = fog;
 }
 
-// ---- phase 2 for four vertices at a time -------------------------------------------------------------
-
+// ---- phase 2 for four vertices at a time --------------------------------------------------------
 // The common case (lighting off, or directional lights only; linear or no
 // fog) with the arithmetic of vertex_attrs() lane by lane.
 int attrs4_ok(const VSetup& s) {
