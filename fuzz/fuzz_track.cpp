@@ -9,7 +9,7 @@
 
 #include "assets/assets_internal.h"
 #include "gfx/d3d.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "rt/rt.h"
 #include "track/track.h"
 

@@ -7,7 +7,7 @@
 #include "assets/assets.h"
 #include "game/game.h"
 #include "gfx/gfx_internal.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "scene/scene.h"
 #include "track/track.h"
 

@@ -20,73 +20,17 @@
 #include <vector>
 
 #include "cf_race.h"
-#include "gfx/soft/soft.h"
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft.h"
+#include "soft/soft_internal.h"
 #include "rt/sys.h"
 
 namespace {
 
-struct V152 {
-  float x, y, z, nx, ny, nz;
-  uint32_t c;
-  float u, v;
-};
-
-struct V144 {
-  float x, y, z, rhw;
-  uint32_t c;
-  float u, v;
-};
-
-uint32_t fbits(float f) {
-  uint32_t u;
-  memcpy(&u, &f, 4);
-  return u;
-}
-
-D3DMATRIX identity() {
-  D3DMATRIX m;
-  memset(&m, 0, sizeof m);
-  m._11 = m._22 = m._33 = m._44 = 1.0f;
-  return m;
-}
-
-// Left-handed look-at and perspective, as the game builds them.
-D3DMATRIX look_at(float ex, float ey, float ez, float ax, float ay, float az) {
-  float zx = ax - ex, zy = ay - ey, zz = az - ez, l = sqrtf(zx * zx + zy * zy + zz * zz);
-  zx /= l, zy /= l, zz /= l;
-  float xx = zz, xy = 0, xz = -zx;  // up (0, 1, 0) x z
-  l = sqrtf(xx * xx + xz * xz);
-  xx /= l, xz /= l;
-  float yx = zy * xz - zz * xy, yy = zz * xx - zx * xz, yz = zx * xy - zy * xx;
-  D3DMATRIX m = identity();
-  m._11 = xx, m._12 = yx, m._13 = zx;
-  m._21 = xy, m._22 = yy, m._23 = zy;
-  m._31 = xz, m._32 = yz, m._33 = zz;
-  m._41 = -(xx * ex + xy * ey + xz * ez);
-  m._42 = -(yx * ex + yy * ey + yz * ez);
-  m._43 = -(zx * ex + zy * ey + zz * ez);
-  return m;
-}
+uint32_t g_rng = 12345;
+float rnd() { return rng_next(g_rng); }
 
 D3DMATRIX persp(float fovy, float aspect, float zn, float zf) {
-  D3DMATRIX m;
-  memset(&m, 0, sizeof m);
-  float c = cosf(fovy / 2) / sinf(fovy / 2);
-  m._11 = c / aspect;
-  m._22 = c;
-  m._33 = zf / (zf - zn);
-  m._34 = 1;
-  m._43 = -zn * zf / (zf - zn);
-  return m;
-}
-
-uint32_t g_rng = 12345;
-float rnd() {
-  g_rng ^= g_rng << 13;
-  g_rng ^= g_rng >> 17;
-  g_rng ^= g_rng << 5;
-  return (float)(g_rng & 0xFFFFFF) / 16777216.0f;
+  return mat_persp(cosf(fovy / 2) / sinf(fovy / 2), aspect, zn, zf);
 }
 
 // A device with the game's frame setup: a 320 x 240 render-target texture
@@ -103,15 +47,7 @@ struct Bench {
   Bench() {
     sys_fpu_init();
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp;
-    memset(&pp, 0, sizeof pp);
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS pp = windowed_pp(640, 480);
     d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x42, &pp, &dev);
     dev->CreateTexture(320, 240, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &rtTex, nullptr);
     rtTex->GetSurfaceLevel(0, &rt);
@@ -132,57 +68,28 @@ struct Bench {
     d3d->Release();
   }
 
-  // A w x h texture with a full mip chain of noisy colour.
   IDirect3DTexture9* texture(int w, uint32_t base) {
-    IDirect3DTexture9* t = nullptr;
-    dev->CreateTexture(w, w, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
-    for (DWORD l = 0; l < t->GetLevelCount(); l++) {
-      D3DLOCKED_RECT lr;
-      t->LockRect(l, &lr, nullptr, 0);
-      int lw = w >> l;
-      for (int y = 0; y < lw; y++)
-        for (int x = 0; x < lw; x++) {
-          uint32_t n = (uint32_t)(rnd() * 48);
-          ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x] = base - n * 0x010101u;
-        }
-      t->UnlockRect(l);
-    }
+    IDirect3DTexture9* t = cf_noise_texture(dev, w, base, g_rng);
     textures.push_back(t);
     return t;
   }
 
-  struct Mesh {
-    IDirect3DVertexBuffer9* vb;
-    IDirect3DIndexBuffer9* ib;
-    int nv, ni;
-  };
-
-  Mesh upload(const std::vector<V152>& v, const std::vector<uint16_t>& i) {
-    Mesh m = {nullptr, nullptr, (int)v.size(), (int)i.size()};
-    dev->CreateVertexBuffer((UINT)(v.size() * sizeof(V152)), D3DUSAGE_WRITEONLY, 0x152, D3DPOOL_MANAGED, &m.vb,
-                            nullptr);
-    void* p;
-    m.vb->Lock(0, 0, &p, 0);
-    memcpy(p, v.data(), v.size() * sizeof(V152));
-    m.vb->Unlock();
-    dev->CreateIndexBuffer((UINT)(i.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m.ib,
-                           nullptr);
-    m.ib->Lock(0, 0, &p, 0);
-    memcpy(p, i.data(), i.size() * 2);
-    m.ib->Unlock();
+  CfRaceMesh upload(const std::vector<V152>& v, const std::vector<uint16_t>& i) {
+    CfRaceMesh m = {nullptr, nullptr, 0, 0};
+    cf_mesh_upload(dev, &m, v, i);
     vbs.push_back(m.vb);
     ibs.push_back(m.ib);
     return m;
   }
 
-  void draw(const Mesh& m) {
+  void draw(const CfRaceMesh& m) {
     dev->SetStreamSource(0, m.vb, 0, sizeof(V152));
     dev->SetIndices(m.ib);
     dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m.nv, 0, m.ni / 3);
   }
 
   // The benchmark loop: one textured mesh into a cleared low-resolution frame.
-  void time_draws(benchmark::State& state, IDirect3DTexture9* tex, const Mesh& m) {
+  void time_draws(benchmark::State& state, IDirect3DTexture9* tex, const CfRaceMesh& m) {
     for (auto _ : state) {
       begin_low(0xFF000000u);
       dev->SetTexture(0, tex);
@@ -229,16 +136,6 @@ struct Bench {
   }
 };
 
-void add_quad(std::vector<V152>& v, std::vector<uint16_t>& idx, const float* p, float nx, float ny, float nz,
-              uint32_t c, float su, float sv) {
-  uint16_t b = (uint16_t)v.size();
-  for (int k = 0; k < 4; k++) {
-    float u = (k == 1 || k == 2) ? su : 0, w = (k >= 2) ? sv : 0;
-    v.push_back({p[k * 3], p[k * 3 + 1], p[k * 3 + 2], nx, ny, nz, c, u, w});
-  }
-  uint16_t q[6] = {b, (uint16_t)(b + 1), (uint16_t)(b + 2), b, (uint16_t)(b + 2), (uint16_t)(b + 3)};
-  idx.insert(idx.end(), q, q + 6);
-}
 
 // ---- fill rate ----------------------------------------------------------------------------------
 // Screen-covering textured, fogged, depth-tested floor quads in perspective,
@@ -252,10 +149,10 @@ void BM_FillRate(benchmark::State& state) {
   for (int k = 0; k < layers; k++) {
     float z = 40.0f - 4.0f * (float)k;  // a wall facing the camera, nearer each time
     float p[12] = {-40, 40, z, 40, 40, z, 40, -40, z, -40, -40, z};
-    add_quad(v, idx, p, 0, 0, -1, 0xFFFFFFFFu, 12, 12);
+    cf_add_quad(v, idx, p, 0, 0, -1, 0xFFFFFFFFu, 12, 12);
   }
-  Bench::Mesh m = b.upload(v, idx);
-  D3DMATRIX view = identity(), proj = persp(1.0821042f, 4.0f / 3.0f, 0.5f, 700.0f), world = identity();
+  CfRaceMesh m = b.upload(v, idx);
+  D3DMATRIX view = mat_identity(), proj = persp(1.0821042f, 4.0f / 3.0f, 0.5f, 700.0f), world = mat_identity();
   b.dev->SetTransform(D3DTS_WORLD, &world);
   b.dev->SetTransform(D3DTS_VIEW, &view);
   b.dev->SetTransform(D3DTS_PROJECTION, &proj);
@@ -291,8 +188,8 @@ void BM_Vertices(benchmark::State& state) {
       uint16_t q[6] = {a, (uint16_t)(a + N + 1), (uint16_t)(a + N + 2), a, (uint16_t)(a + N + 2), (uint16_t)(a + 1)};
       idx.insert(idx.end(), q, q + 6);
     }
-  Bench::Mesh m = b.upload(v, idx);
-  D3DMATRIX view = look_at(0, 6, 0, 0, 0, 60), proj = persp(1.0821042f, 4.0f / 3.0f, 0.5f, 700.0f), world = identity();
+  CfRaceMesh m = b.upload(v, idx);
+  D3DMATRIX view = mat_look_at(0, 6, 0, 0, 0, 60), proj = persp(1.0821042f, 4.0f / 3.0f, 0.5f, 700.0f), world = mat_identity();
   b.dev->SetTransform(D3DTS_WORLD, &world);
   b.dev->SetTransform(D3DTS_VIEW, &view);
   b.dev->SetTransform(D3DTS_PROJECTION, &proj);
@@ -425,8 +322,8 @@ uint64_t mixed_digest(int portable) {
       b.begin_low(0xFF102030u + (uint32_t)frame);
       d->SetDepthStencilSurface(pass ? ds16 : b.ds);
       d->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-      D3DMATRIX view = look_at(rnd() * 4 - 2, rnd() * 4, -6, 0, 0, 20);
-      D3DMATRIX proj = persp(0.8f + rnd(), 4.0f / 3.0f, 0.5f + rnd(), 60.0f + 200 * rnd()), world = identity();
+      D3DMATRIX view = mat_look_at(rnd() * 4 - 2, rnd() * 4, -6, 0, 0, 20);
+      D3DMATRIX proj = persp(0.8f + rnd(), 4.0f / 3.0f, 0.5f + rnd(), 60.0f + 200 * rnd()), world = mat_identity();
       d->SetTransform(D3DTS_VIEW, &view);
       d->SetTransform(D3DTS_PROJECTION, &proj);
       d->SetTransform(D3DTS_WORLD, &world);

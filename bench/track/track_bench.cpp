@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "assets/assets_internal.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "rt/rt.h"
 #include "rt/sys.h"
 #include "track/track.h"

@@ -5,5 +5,5 @@
 #if SK_WIN32
 #include <d3d9.h>
 #else
-#include "gfx/soft/d3d9.h"
+#include "soft/d3d9.h"
 #endif

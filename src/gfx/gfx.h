@@ -1,7 +1,7 @@
 // Graphics: the Direct3D 9 device and the low-resolution frame, the state
 // cache and matrices, meshes and batches. Everything draws through the
 // Direct3D 9 interface: the real d3d9.dll on Windows, the software device
-// (gfx/soft) on Linux. Textures are looked up by name one module up (assets),
+// (soft) on Linux. Textures are looked up by name one module up (assets),
 // the 2D and effect layers two (ui).
 #pragma once
 

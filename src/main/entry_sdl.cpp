@@ -2,7 +2,7 @@
 // built in here: the software Direct3D 9 device, wave output on SDL audio
 // and the pad on SDL's game controllers.
 #include "audio/waveout.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "main/input.h"
 #include "main/main.h"
 #include "rt/sys.h"

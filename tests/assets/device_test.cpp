@@ -4,7 +4,7 @@
 
 #include "assets_test_util.h"
 #include "gfx/d3d.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 
 namespace {
 

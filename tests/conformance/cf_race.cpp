@@ -9,119 +9,9 @@
 
 namespace {
 
-struct V152 {
-  float x, y, z, nx, ny, nz;
-  uint32_t c;
-  float u, v;
-};
-
-struct V144 {
-  float x, y, z, rhw;
-  uint32_t c;
-  float u, v;
-};
-
 uint32_t g_raceRng = 12345;
-float rnd() {
-  g_raceRng ^= g_raceRng << 13;
-  g_raceRng ^= g_raceRng >> 17;
-  g_raceRng ^= g_raceRng << 5;
-  return (float)(g_raceRng & 0xFFFFFF) / 16777216.0f;
-}
+float rnd() { return rng_next(g_raceRng); }
 
-DWORD fbits(float f) {
-  DWORD u;
-  memcpy(&u, &f, 4);
-  return u;
-}
-
-D3DMATRIX identity() {
-  D3DMATRIX m;
-  memset(&m, 0, sizeof m);
-  m._11 = m._22 = m._33 = m._44 = 1.0f;
-  return m;
-}
-
-// Left-handed look-at (y up) and perspective, as the game builds them.
-D3DMATRIX look_at(float ex, float ey, float ez, float ax, float ay, float az) {
-  float zx = ax - ex, zy = ay - ey, zz = az - ez, l = f_sqrt(zx * zx + zy * zy + zz * zz);
-  zx /= l, zy /= l, zz /= l;
-  float xx = zz, xy = 0, xz = -zx;  // up (0, 1, 0) x z
-  l = f_sqrt(xx * xx + xz * xz);
-  xx /= l, xz /= l;
-  float yx = zy * xz - zz * xy, yy = zz * xx - zx * xz, yz = zx * xy - zy * xx;
-  D3DMATRIX m = identity();
-  m._11 = xx, m._12 = yx, m._13 = zx;
-  m._21 = xy, m._22 = yy, m._23 = zy;
-  m._31 = xz, m._32 = yz, m._33 = zz;
-  m._41 = -(xx * ex + xy * ey + xz * ez);
-  m._42 = -(yx * ex + yy * ey + yz * ez);
-  m._43 = -(zx * ex + zy * ey + zz * ez);
-  return m;
-}
-
-D3DMATRIX persp(float fovy, float aspect, float zn, float zf) {
-  D3DMATRIX m;
-  memset(&m, 0, sizeof m);
-  float c = f_cos(fovy / 2) / f_sin(fovy / 2);
-  m._11 = c / aspect;
-  m._22 = c;
-  m._33 = zf / (zf - zn);
-  m._34 = 1;
-  m._43 = -zn * zf / (zf - zn);
-  return m;
-}
-
-// A w x w texture with a full mip chain of noisy colour.
-IDirect3DTexture9* noise_texture(IDirect3DDevice9* dev, int w, uint32_t base) {
-  IDirect3DTexture9* t = nullptr;
-  if (FAILED(dev->CreateTexture(w, w, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr)) || !t) return nullptr;
-  for (DWORD l = 0; l < t->GetLevelCount(); l++) {
-    D3DLOCKED_RECT lr;
-    if (FAILED(t->LockRect(l, &lr, nullptr, 0))) {
-      t->Release();
-      return nullptr;
-    }
-    int lw = w >> l;
-    for (int y = 0; y < lw; y++)
-      for (int x = 0; x < lw; x++) {
-        uint32_t n = (uint32_t)(rnd() * 48);
-        ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x] = base - n * 0x010101u;
-      }
-    t->UnlockRect(l);
-  }
-  return t;
-}
-
-int upload(IDirect3DDevice9* dev, CfRaceMesh* m, const std::vector<V152>& v, const std::vector<uint16_t>& i) {
-  m->nv = (int)v.size();
-  m->ni = (int)i.size();
-  void* p = nullptr;
-  if (FAILED(dev->CreateVertexBuffer((UINT)(v.size() * sizeof(V152)), D3DUSAGE_WRITEONLY, 0x152, D3DPOOL_MANAGED,
-                                     &m->vb, nullptr)) ||
-      !m->vb || FAILED(m->vb->Lock(0, 0, &p, 0)))
-    return 0;
-  memcpy(p, v.data(), v.size() * sizeof(V152));
-  m->vb->Unlock();
-  if (FAILED(dev->CreateIndexBuffer((UINT)(i.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m->ib,
-                                    nullptr)) ||
-      !m->ib || FAILED(m->ib->Lock(0, 0, &p, 0)))
-    return 0;
-  memcpy(p, i.data(), i.size() * 2);
-  m->ib->Unlock();
-  return 1;
-}
-
-void add_quad(std::vector<V152>& v, std::vector<uint16_t>& idx, const float* p, float nx, float ny, float nz,
-              uint32_t c, float su, float sv) {
-  uint16_t b = (uint16_t)v.size();
-  for (int k = 0; k < 4; k++) {
-    float u = (k == 1 || k == 2) ? su : 0, w = (k >= 2) ? sv : 0;
-    v.push_back({p[k * 3], p[k * 3 + 1], p[k * 3 + 2], nx, ny, nz, c, u, w});
-  }
-  uint16_t q[6] = {b, (uint16_t)(b + 1), (uint16_t)(b + 2), b, (uint16_t)(b + 2), (uint16_t)(b + 3)};
-  idx.insert(idx.end(), q, q + 6);
-}
 
 float road_bend(float z) { return 12.0f * f_sin(z * 0.006f); }
 
@@ -152,11 +42,11 @@ void build_road(std::vector<V152>& rv, std::vector<uint16_t>& ri, std::vector<V1
     if (s > 0) {
       // corners near-left, far-left, far-right, near-right: clockwise from above
       float q[12] = {prevL, 0.02f, prevZ, l, 0.02f, z, r, 0.02f, z, prevR, 0.02f, prevZ};
-      add_quad(rv, ri, q, 0, 1, 0, 0xFFFFFFFFu, 1, 0.5f);
+      cf_add_quad(rv, ri, q, 0, 1, 0, 0xFFFFFFFFu, 1, 0.5f);
       for (int side = 0; side < 2; side++) {
         float a = side ? prevR : prevL - 0.8f, c = side ? r : l - 0.8f;
         float k[12] = {a, 0.04f, prevZ, c, 0.04f, z, c + 0.8f, 0.04f, z, a + 0.8f, 0.04f, prevZ};
-        add_quad(kv, ki, k, 0, 1, 0, 0xFFFFFFFFu, 1, 1);
+        cf_add_quad(kv, ki, k, 0, 1, 0, 0xFFFFFFFFu, 1, 1);
       }
     }
     prevL = l, prevR = r, prevZ = z;
@@ -180,7 +70,7 @@ void build_props(std::vector<V152>& pv, std::vector<uint16_t>& pi, std::vector<V
       for (int f = 0; f < 6; f++) {
         float q[12];
         for (int k = 0; k < 4; k++) memcpy(q + k * 3, c[faces[f][k]], 12);
-        add_quad(pv, pi, q, nrm[f][0], nrm[f][1], nrm[f][2], 0xFFFFFFFFu, 1, 1);
+        cf_add_quad(pv, pi, q, nrm[f][0], nrm[f][1], nrm[f][2], 0xFFFFFFFFu, 1, 1);
       }
     } else {
       // a tree: a cone of 16 sides, open underneath, and a trunk of 8 (48 triangles)
@@ -201,7 +91,7 @@ void build_props(std::vector<V152>& pv, std::vector<uint16_t>& pi, std::vector<V
         float s0 = f_sin(a0), c0 = f_cos(a0), s1 = f_sin(a1), c1 = f_cos(a1);
         float q[12] = {x + tr * s0, 1.0f, z + tr * c0, x + tr * s1, 1.0f, z + tr * c1,
                        x + tr * s1, 0.0f, z + tr * c1, x + tr * s0, 0.0f, z + tr * c0};
-        add_quad(tv, ti, q, f_sin(a0 + 0.4f), 0, f_cos(a0 + 0.4f), 0xFFA08060u, 1, 1);
+        cf_add_quad(tv, ti, q, f_sin(a0 + 0.4f), 0, f_cos(a0 + 0.4f), 0xFFA08060u, 1, 1);
       }
     }
   }
@@ -214,6 +104,56 @@ void draw_mesh(IDirect3DDevice9* d, const CfRaceMesh& m) {
 }
 
 }  // namespace
+
+IDirect3DTexture9* cf_noise_texture(IDirect3DDevice9* dev, int w, uint32_t base, uint32_t& rng) {
+  IDirect3DTexture9* t = nullptr;
+  if (FAILED(dev->CreateTexture(w, w, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr)) || !t) return nullptr;
+  for (DWORD l = 0; l < t->GetLevelCount(); l++) {
+    D3DLOCKED_RECT lr;
+    if (FAILED(t->LockRect(l, &lr, nullptr, 0))) {
+      t->Release();
+      return nullptr;
+    }
+    int lw = w >> l;
+    for (int y = 0; y < lw; y++)
+      for (int x = 0; x < lw; x++) {
+        uint32_t n = (uint32_t)(rng_next(rng) * 48);
+        ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x] = base - n * 0x010101u;
+      }
+    t->UnlockRect(l);
+  }
+  return t;
+}
+
+int cf_mesh_upload(IDirect3DDevice9* dev, CfRaceMesh* m, const std::vector<V152>& v, const std::vector<uint16_t>& i) {
+  m->nv = (int)v.size();
+  m->ni = (int)i.size();
+  void* p = nullptr;
+  if (FAILED(dev->CreateVertexBuffer((UINT)(v.size() * sizeof(V152)), D3DUSAGE_WRITEONLY, 0x152, D3DPOOL_MANAGED,
+                                     &m->vb, nullptr)) ||
+      !m->vb || FAILED(m->vb->Lock(0, 0, &p, 0)))
+    return 0;
+  memcpy(p, v.data(), v.size() * sizeof(V152));
+  m->vb->Unlock();
+  if (FAILED(dev->CreateIndexBuffer((UINT)(i.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m->ib,
+                                    nullptr)) ||
+      !m->ib || FAILED(m->ib->Lock(0, 0, &p, 0)))
+    return 0;
+  memcpy(p, i.data(), i.size() * 2);
+  m->ib->Unlock();
+  return 1;
+}
+
+void cf_add_quad(std::vector<V152>& v, std::vector<uint16_t>& idx, const float* p, float nx, float ny, float nz,
+                 uint32_t c, float su, float sv) {
+  uint16_t b = (uint16_t)v.size();
+  for (int k = 0; k < 4; k++) {
+    float u = (k == 1 || k == 2) ? su : 0, w = (k >= 2) ? sv : 0;
+    v.push_back({p[k * 3], p[k * 3 + 1], p[k * 3 + 2], nx, ny, nz, c, u, w});
+  }
+  uint16_t q[6] = {b, (uint16_t)(b + 1), (uint16_t)(b + 2), b, (uint16_t)(b + 2), (uint16_t)(b + 3)};
+  idx.insert(idx.end(), q, q + 6);
+}
 
 void cf_race_states(IDirect3DDevice9* dev) {
   static const DWORD rs[][2] = {
@@ -282,14 +222,14 @@ int cf_race_open(CfRace* r, IDirect3DDevice9* dev) {
   static const int sizes[5] = {64, 64, 16, 32, 32};
   static const uint32_t bases[5] = {0xFF60A040u, 0xFF707070u, 0xFFE0E0E0u, 0xFFC08040u, 0xFF308030u};
   for (int i = 0; i < 5; i++)
-    if (!(r->tex[i] = noise_texture(dev, sizes[i], bases[i]))) return 0;
+    if (!(r->tex[i] = cf_noise_texture(dev, sizes[i], bases[i], g_raceRng))) return 0;
   std::vector<V152> v[5];
   std::vector<uint16_t> idx[5];
   build_ground(v[0], idx[0]);
   build_road(v[1], idx[1], v[2], idx[2]);
   build_props(v[3], idx[3], v[4], idx[4]);
   for (int i = 0; i < 5; i++) {
-    if (!upload(dev, &r->mesh[i], v[i], idx[i])) return 0;
+    if (!cf_mesh_upload(dev, &r->mesh[i], v[i], idx[i])) return 0;
     r->triangles += (int)idx[i].size() / 3;
   }
   return 1;
@@ -316,8 +256,9 @@ void cf_race_frame(CfRace* r, float t, IDirect3DSurface9* target, int w, int h) 
   d->SetDepthStencilSurface(r->lowDepth);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFB8DCF2u, 1.0f, 0);
   float ez = t, ex = road_bend(ez);
-  D3DMATRIX view = look_at(ex, 3.1f, ez - 7.4f, ex, 1.0f, ez + 4.0f);
-  D3DMATRIX proj = persp(1.0821042f, (float)CF_RACE_W / (float)CF_RACE_H, 0.5f, 700.0f), world = identity();
+  D3DMATRIX view = mat_look_at(ex, 3.1f, ez - 7.4f, ex, 1.0f, ez + 4.0f);
+  D3DMATRIX proj = mat_persp(f_cos(1.0821042f / 2) / f_sin(1.0821042f / 2), (float)CF_RACE_W / (float)CF_RACE_H, 0.5f, 700.0f),
+            world = mat_identity();
   d->SetTransform(D3DTS_VIEW, &view);
   d->SetTransform(D3DTS_PROJECTION, &proj);
   d->SetTransform(D3DTS_WORLD, &world);

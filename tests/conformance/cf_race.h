@@ -9,7 +9,9 @@
 
 #include <stdint.h>
 
-#include "cf_d3d.h"
+#include <vector>
+
+#include "d3d_util.h"
 
 struct CfRaceMesh {
   IDirect3DVertexBuffer9* vb;
@@ -40,3 +42,13 @@ void cf_race_close(CfRace* r);
 // the frame end does it. Call between BeginScene and EndScene; leaves the
 // game's default states set.
 void cf_race_frame(CfRace* r, float t, IDirect3DSurface9* target, int w, int h);
+
+// Pieces of the scene, shared with the benchmarks. A w x w texture with a
+// full mip chain of noisy colour from the sequence rng; null on failure.
+IDirect3DTexture9* cf_noise_texture(IDirect3DDevice9* dev, int w, uint32_t base, uint32_t& rng);
+// A managed vertex and 16-bit index buffer holding v and i; 0 on failure
+// (what was made is in m, to release).
+int cf_mesh_upload(IDirect3DDevice9* dev, CfRaceMesh* m, const std::vector<V152>& v, const std::vector<uint16_t>& i);
+// A quad p[0..3] (x, y, z each) as two triangles, texture coordinates 0..su x 0..sv.
+void cf_add_quad(std::vector<V152>& v, std::vector<uint16_t>& idx, const float* p, float nx, float ny, float nz,
+                 uint32_t c, float su, float sv);

@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-#include "cf_d3d.h"
+#include "d3d_util.h"
 
 struct CfCtx;
 typedef void (*CfDrawFn)(CfCtx* c);
@@ -25,8 +25,6 @@ struct CfScene {
 
 int cf_scene_count();
 const CfScene* cf_scene(int i);  // 0 .. cf_scene_count() - 1
-// The game's windowed present parameters, 64 x 64, for the window win.
-D3DPRESENT_PARAMETERS cf_present_params(HWND win);
 
 // Renders a scene; out receives w*h pixels 0x00RRGGBB, rows top to bottom.
 // Returns 1, or 0 with a reason in err.
@@ -50,23 +48,6 @@ struct CfCtx {
   char err[128];
 };
 
-// Vertex layouts of the game.
-struct CfV144 {  // XYZRHW | DIFFUSE | TEX1
-  float x, y, z, rhw;
-  uint32_t c;
-  float u, v;
-};
-struct CfV142 {  // XYZ | DIFFUSE | TEX1
-  float x, y, z;
-  uint32_t c;
-  float u, v;
-};
-struct CfV152 {  // XYZ | NORMAL | DIFFUSE | TEX1
-  float x, y, z;
-  float nx, ny, nz;
-  uint32_t c;
-  float u, v;
-};
 enum { CF_FVF144 = 0x144, CF_FVF142 = 0x142, CF_FVF152 = 0x152 };
 
 // Row-vector matrices, as SetTransform takes them (m[row*4+col]).

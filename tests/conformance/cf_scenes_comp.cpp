@@ -61,7 +61,7 @@ static void magnify(CfCtx* c, int lowW, int lowH) {
   cf_samp(c, 0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
   c->dev->SetTexture(0, lowTex);
   float x0 = upX - 0.5f, y0 = upY - 0.5f, x1 = x0 + (float)lowW * scale, y1 = y0 + (float)lowH * scale;
-  CfV144 q[4] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},
+  V144 q[4] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},
                  {x1, y0, 0, 1, 0xFFFFFFFFu, 1, 0},
                  {x0, y1, 0, 1, 0xFFFFFFFFu, 0, 1},
                  {x1, y1, 0, 1, 0xFFFFFFFFu, 1, 1}};

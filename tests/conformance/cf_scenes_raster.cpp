@@ -65,13 +65,13 @@ static void culling(CfCtx* c) {
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_CCW);
   cf_set_transform(c, 2, cf_persp(2.0f, (float)c->w / (float)c->h, 1.0f, 50.0f));
   cf_set_transform(c, 1, cf_identity());
-  CfV142 tri[3] = {{-1, 0, 10, green, 0, 0}, {0, 1.5f, 10, green, 0, 0}, {1, 0, 10, green, 0, 0}};
+  V142 tri[3] = {{-1, 0, 10, green, 0, 0}, {0, 1.5f, 10, green, 0, 0}, {1, 0, 10, green, 0, 0}};
   float xs[4] = {-7.0f, -2.5f, 2.5f, 7.0f};
   for (int i = 0; i < 4; i++) {
     CfMat w = cf_translate(xs[i], -3.5f, 0);
     if (i & 1) w = cf_mul(cf_scale(-1, 1, 1), w);  // mirrored: on-screen winding flips
     if (i >= 2) {                                   // reversed vertex order
-      CfV142 t = tri[0];
+      V142 t = tri[0];
       tri[0] = tri[2];
       tri[2] = t;
     }
@@ -79,7 +79,7 @@ static void culling(CfCtx* c) {
     cf_set_transform(c, 0, w);
     cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, tri, sizeof tri[0]);
     if (i >= 2) {
-      CfV142 t = tri[0];
+      V142 t = tri[0];
       tri[0] = tri[2];
       tri[2] = t;
     }
@@ -91,7 +91,7 @@ static void culling(CfCtx* c) {
 static void strips(CfCtx* c) {
   const uint32_t cols[8] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u,
                             0xFFFF00FFu, 0xFF00FFFFu, 0xFFFFFFFFu, 0xFF808080u};
-  CfV144 v[8];
+  V144 v[8];
   for (int i = 0; i < 8; i++) {
     v[i].x = 3.3f + (float)(i / 2) * 8.4f;
     v[i].y = (i & 1) ? 2.2f : 13.7f;
@@ -129,9 +129,9 @@ static void depth_order(CfCtx* c) {
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_set_transform(c, 2, cf_persp(2.0f, (float)c->w / (float)c->h, 1.0f, 40.0f));
   const uint32_t o = 0xFFFF8000u, b = 0xFF0080FFu;
-  CfV142 pa[6] = {{3, -2, 6, o, 0, 0},  {14, -2, 14, o, 0, 0}, {3, 0, 6, o, 0, 0},
+  V142 pa[6] = {{3, -2, 6, o, 0, 0},  {14, -2, 14, o, 0, 0}, {3, 0, 6, o, 0, 0},
                   {14, -2, 14, o, 0, 0}, {14, 0, 14, o, 0, 0},  {3, 0, 6, o, 0, 0}};
-  CfV142 pb[6] = {{6, -2, 12, b, 0, 0}, {7, -2, 7, b, 0, 0}, {6, 0, 12, b, 0, 0},
+  V142 pb[6] = {{6, -2, 12, b, 0, 0}, {7, -2, 7, b, 0, 0}, {6, 0, 12, b, 0, 0},
                   {7, -2, 7, b, 0, 0},  {7, 0, 7, b, 0, 0},  {6, 0, 12, b, 0, 0}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, pa, sizeof pa[0]);
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, pb, sizeof pb[0]);
@@ -166,7 +166,7 @@ static void clear_viewport(CfCtx* c) {
   cf_quad2d(c, -0.5f, -0.5f, (float)c->w - 0.5f, 21.5f, 0xFF3060FFu, 0, 0, 1, 1, 0.5f);  // not over the cleared depths
   // A clip-space quad larger than the view volume fills exactly its viewport.
   cf_viewport(c, 5, 26, 24, 12);
-  CfV142 q[6] = {{-1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0}, {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},
+  V142 q[6] = {{-1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0}, {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},
                  {1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0},  {1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0},
                  {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},  {1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0}};
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
@@ -185,16 +185,16 @@ static void near_far_clip(CfCtx* c) {
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_set_transform(c, 2, cf_persp(1.5f, (float)c->w / (float)c->h, 1.0f, 60.0f));
   // texture coordinates off round values: no pixel centre exactly on a texel edge
-  CfV142 floor[3] = {{-10, -2, 6, 0xFFFF4040u, 0.037f, 0.021f},
+  V142 floor[3] = {{-10, -2, 6, 0xFFFF4040u, 0.037f, 0.021f},
                      {10, -2, 6, 0xFF40FF40u, 4.037f, 0.021f},
                      {0, -2, -6, 0xFF4040FFu, 2.037f, 3.021f}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, floor, sizeof floor[0]);
-  CfV142 ceil[3] = {{-60, 4, 40, 0xFFFFFF40u, 0.043f, 0.019f},
+  V142 ceil[3] = {{-60, 4, 40, 0xFFFFFF40u, 0.043f, 0.019f},
                     {60, 4, 40, 0xFF40FFFFu, 6.043f, 0.019f},
                     {0, 4, 90, 0xFFFF40FFu, 3.043f, 4.019f}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, ceil, sizeof ceil[0]);
   // Huge but in front: must still draw exactly its visible part.
-  CfV142 wall[3] = {{-4000, -1.5f, 30, 0xFFFFFFFFu, 0, 0}, {4000, -1.5f, 30, 0xFF000000u, 0, 0},
+  V142 wall[3] = {{-4000, -1.5f, 30, 0xFFFFFFFFu, 0, 0}, {4000, -1.5f, 30, 0xFF000000u, 0, 0},
                     {0, 1.0f, 30, 0xFF808080u, 0, 1}};
   cf_bind(c, c->white);
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, wall, sizeof wall[0]);
@@ -207,7 +207,7 @@ static void gouraud(CfCtx* c) {
   cf_tri2d(c, 0.5f, 0.5f, 40.5f, 0.5f, 0.5f, 30.5f, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu);
   cf_tri2d(c, 40.5f, 0.5f, 40.5f, 30.5f, 0.5f, 30.5f, 0xFF000000u, 0xFFFFFFFFu, 0xFF0000FFu);
   cf_set_transform(c, 2, cf_persp(1.2f, (float)c->w / (float)c->h, 1.0f, 60.0f));
-  CfV142 q[6] = {{-1, -2, 3, 0xFFFFFFFFu, 0, 0}, {1, -2, 3, 0xFFFFFFFFu, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0},
+  V142 q[6] = {{-1, -2, 3, 0xFFFFFFFFu, 0, 0}, {1, -2, 3, 0xFFFFFFFFu, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0},
                  {1, -2, 3, 0xFFFFFFFFu, 0, 0},  {1, -2, 30, 0xFF000000u, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0}};
   CfMat w = cf_translate(2.2f, 0, 0);
   cf_set_transform(c, 0, w);

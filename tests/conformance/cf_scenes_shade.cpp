@@ -42,17 +42,17 @@ static void fog_persp(CfCtx* c) {
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_fog(c, cf_argb(255, 40, 60, 200), 5.0f, 35.0f);
   const uint32_t w = 0xFFFFFFFFu;
-  CfV142 wall[6] = {{-40, -2, 25, w, 0, 0}, {40, -2, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0},
+  V142 wall[6] = {{-40, -2, 25, w, 0, 0}, {40, -2, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0},
                     {40, -2, 25, w, 0, 0},  {40, 30, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, wall, sizeof wall[0]);
   const uint32_t y = 0xFFFFE080u;
-  CfV142 floor[6] = {{-3, -2, 2, y, 0, 0}, {3, -2, 2, y, 0, 0}, {-3, -2, 25, y, 0, 0},
+  V142 floor[6] = {{-3, -2, 2, y, 0, 0}, {3, -2, 2, y, 0, 0}, {-3, -2, 25, y, 0, 0},
                      {3, -2, 2, y, 0, 0},  {3, -2, 25, y, 0, 0}, {-3, -2, 25, y, 0, 0}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, floor, sizeof floor[0]);
   // a strip from behind the eye: clipped at the near plane, where its fog
   // comes from the distance of the vertex behind
   const uint32_t g = 0xFFE0FF80u;
-  CfV142 strip[6] = {{-5.5f, -2, -6, g, 0, 0}, {-3.5f, -2, -6, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0},
+  V142 strip[6] = {{-5.5f, -2, -6, g, 0, 0}, {-3.5f, -2, -6, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0},
                      {-3.5f, -2, -6, g, 0, 0}, {-3.5f, -2, 12, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, strip, sizeof strip[0]);
 }
@@ -69,7 +69,7 @@ static void lit_quad(CfCtx* c, float px, float py, float nx, float ny, float nz,
   float x0 = (px - 0.5f - hw) / s, x1 = (px + 7.5f - hw) / s;
   float y0 = (hh - (py - 0.5f)) / (s * sy), y1 = (hh - (py + 5.5f)) / (s * sy);
   float z = 1.0f / s;
-  CfV152 v[6] = {{x0, y0, z, nx, ny, nz, colour, 0, 0}, {x1, y0, z, nx, ny, nz, colour, 0, 0},
+  V152 v[6] = {{x0, y0, z, nx, ny, nz, colour, 0, 0}, {x1, y0, z, nx, ny, nz, colour, 0, 0},
                  {x0, y1, z, nx, ny, nz, colour, 0, 0}, {x1, y0, z, nx, ny, nz, colour, 0, 0},
                  {x1, y1, z, nx, ny, nz, colour, 0, 0}, {x0, y1, z, nx, ny, nz, colour, 0, 0}};
   cf_draw_up(c, CF_FVF152, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);

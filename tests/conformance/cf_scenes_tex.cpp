@@ -20,7 +20,7 @@ static void point_edges(CfCtx* c) {
     float y = (float)r;
     cf_quad2d(c, -0.5f, y - 0.5f, 15.5f, y + 0.5f, 0xFFFFFFFFu, o, tv, 1.0f + o, tv);
     float x = (float)(24 + r);
-    CfV144 v[6] = {{x - 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},        {x + 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},
+    V144 v[6] = {{x - 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},        {x + 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},
                    {x - 0.5f, 15.5f, 0, 1, 0xFFFFFFFFu, tv, 1.0f + o}, {x + 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, tv, o},
                    {x + 0.5f, 15.5f, 0, 1, 0xFFFFFFFFu, tv, 1.0f + o}, {x - 0.5f, 15.5f, 0, 1, 0xFFFFFFFFu, tv, 1.0f + o}};
     cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
@@ -63,7 +63,7 @@ static void mip_select(CfCtx* c) {
       float du = 4.0f * su / 64.0f, dv = 4.0f * sv / 64.0f;
       if (row == 7) {
         float a = 4.0f * f / (64.0f * 1.41421356f);
-        CfV144 v[6] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},  {x1, y0, 0, 1, 0xFFFFFFFFu, a, a},
+        V144 v[6] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},  {x1, y0, 0, 1, 0xFFFFFFFFu, a, a},
                        {x0, y1, 0, 1, 0xFFFFFFFFu, -a, a}, {x1, y0, 0, 1, 0xFFFFFFFFu, a, a},
                        {x1, y1, 0, 1, 0xFFFFFFFFu, 0, 2 * a}, {x0, y1, 0, 1, 0xFFFFFFFFu, -a, a}};
         cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
@@ -84,7 +84,7 @@ static void persp_mip(CfCtx* c) {
   const uint32_t w = 0xFFFFFFFFu;
   // coordinates off round values, so no pixel centre lands exactly on a texel edge
   const float u0 = 0.0137f, u1 = 8.0137f, v0 = 0.0211f, v1 = 40.0211f;
-  CfV142 v[6] = {{-4, 0, 0.5f, w, u0, v0}, {4, 0, 0.5f, w, u1, v0}, {-4, 0, 40, w, u0, v1},
+  V142 v[6] = {{-4, 0, 0.5f, w, u0, v0}, {4, 0, 0.5f, w, u1, v0}, {-4, 0, 40, w, u0, v1},
                  {4, 0, 0.5f, w, u1, v0},  {4, 0, 40, w, u1, v1}, {-4, 0, 40, w, u0, v1}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }

@@ -1,18 +1,17 @@
-// The software device, opened the way the game opens a device, for
-// rendering the scenes natively.
+// The conformance scenes on the software device, opened the way the game
+// opens a device.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "cf_facts.h"
 #include "cf_scene.h"
 
-struct CfSoft {
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* dev = nullptr;
+// Every scene on a fresh device: the pictures, and a reason for each scene
+// that could not be drawn (all of them when the device would not open).
+struct CfSoftPictures {
+  std::map<std::string, CfPic> pics;
+  std::map<std::string, std::string> errors;
 };
-
-bool cf_soft_open(CfSoft* s, std::string* err);
-void cf_soft_close(CfSoft* s);
-// Renders one scene; false with the reason in err.
-bool cf_soft_render(CfSoft* s, const CfScene* scene, CfPic* out, std::string* err);
+void cf_soft_render_all(CfSoftPictures* out);

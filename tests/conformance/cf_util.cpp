@@ -283,7 +283,7 @@ void cf_draw_up(CfCtx* c, uint32_t fvf, uint32_t prim, uint32_t count, const voi
 
 void cf_quad2d(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour, float u0, float v0, float u1,
                float v1, float z) {
-  CfV144 v[6] = {
+  V144 v[6] = {
       {x0, y0, z, 1, colour, u0, v0}, {x1, y0, z, 1, colour, u1, v0}, {x0, y1, z, 1, colour, u0, v1},
       {x1, y0, z, 1, colour, u1, v0}, {x1, y1, z, 1, colour, u1, v1}, {x0, y1, z, 1, colour, u0, v1},
   };
@@ -292,7 +292,7 @@ void cf_quad2d(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour
 
 void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float y2, uint32_t c0, uint32_t c1,
               uint32_t c2, float z) {
-  CfV144 v[3] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}, {x2, y2, z, 1, c2, 0, 0}};
+  V144 v[3] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}, {x2, y2, z, 1, c2, 0, 0}};
   cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 1, v, sizeof v[0]);
 }
 
@@ -388,18 +388,6 @@ int cf_scene_count() {
 
 const CfScene* cf_scene(int i) { return table(i, nullptr); }
 
-D3DPRESENT_PARAMETERS cf_present_params(HWND win) {
-  D3DPRESENT_PARAMETERS pp;
-  memset(&pp, 0, sizeof pp);
-  pp.BackBufferWidth = pp.BackBufferHeight = 64;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = win;
-  pp.Windowed = TRUE;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return pp;
-}
 
 // ---- shared patterns and helpers -------------------------------------------------------------
 
@@ -432,7 +420,7 @@ void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl,
   float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
   float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
   float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
-  CfV142 v[6] = {{x0, y0, dl, colour, u0, v0}, {x1, y0, dr, colour, u1, v0}, {x0, y1, dl, colour, u0, v1},
+  V142 v[6] = {{x0, y0, dl, colour, u0, v0}, {x1, y0, dr, colour, u1, v0}, {x0, y1, dl, colour, u0, v1},
                  {x1, y0, dr, colour, u1, v0}, {x1, y1, dr, colour, u1, v1}, {x0, y1, dl, colour, u0, v1}};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }

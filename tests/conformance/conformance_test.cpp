@@ -26,7 +26,7 @@
 #include "rt/sys.h"
 #if CF_HAVE_LAYER
 #include "cf_layer.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #endif
 
 namespace {
@@ -108,23 +108,17 @@ void run_wine(Store& s) {
 }
 
 void render_soft(Store& s) {
-  CfSoft dev;
-  std::string err;
-  if (!cf_soft_open(&dev, &err)) {
-    for (int i = 0; i < cf_scene_count(); i++) s.softError[cf_scene(i)->name] = err;
-    return;
+  CfSoftPictures all;
+  cf_soft_render_all(&all);
+  s.soft = all.pics;
+  s.softError = all.errors;
+  for (const auto& e : s.soft) {
+    if (!g_cfg.saveSoft) break;
+    std::string path = g_cfg.out + "/soft/" + e.first + ".bmp";
+    if (system(("mkdir -p '" + g_cfg.out + "/soft'").c_str()) != 0 ||
+        !cf_bmp_write(path.c_str(), e.second.px.data(), e.second.w, e.second.h))
+      fprintf(stderr, "cannot write %s\n", path.c_str());
   }
-  for (int i = 0; i < cf_scene_count(); i++) {
-    CfPic p;
-    if (cf_soft_render(&dev, cf_scene(i), &p, &err)) s.soft[cf_scene(i)->name] = p;
-    else s.softError[cf_scene(i)->name] = err;
-    if (g_cfg.saveSoft && !p.px.empty()) {
-      std::string path = g_cfg.out + "/soft/" + cf_scene(i)->name + ".bmp";
-      if (system(("mkdir -p '" + g_cfg.out + "/soft'").c_str()) != 0 || !cf_bmp_write(path.c_str(), p.px.data(), p.w, p.h))
-        fprintf(stderr, "cannot write %s\n", path.c_str());
-    }
-  }
-  cf_soft_close(&dev);
 #if CF_HAVE_LAYER
   // the same frame through the graphics layer, on the software device
   sys_lib_provide("d3d9.dll", soft_d3d9_proc);

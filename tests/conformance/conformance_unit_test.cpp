@@ -11,7 +11,7 @@
 #include "cf_facts.h"
 #include "cf_image.h"
 #include "cf_soft.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "test_util.h"
 
 namespace {
@@ -73,10 +73,7 @@ TEST(ConformanceHarness, DiffCountsPixelsBeyondTheToleranceInAnyChannel) {
 
 // ---- the software device on every scene -------------------------------------------------------------
 
-struct SoftPictures {
-  std::map<std::string, CfPic> pics;
-  std::map<std::string, std::string> errors;
-  std::string openError;
+struct SoftPictures : CfSoftPictures {
   int leftOver = 0;
 };
 
@@ -85,16 +82,7 @@ SoftPictures& soft_pictures() {
   if (!s) {
     s = new SoftPictures;
     int live = soft_live_objects();
-    CfSoft dev;
-    if (cf_soft_open(&dev, &s->openError)) {
-      for (int i = 0; i < cf_scene_count(); i++) {
-        CfPic p;
-        std::string err;
-        if (cf_soft_render(&dev, cf_scene(i), &p, &err)) s->pics[cf_scene(i)->name] = p;
-        else s->errors[cf_scene(i)->name] = err;
-      }
-      cf_soft_close(&dev);
-    }
+    cf_soft_render_all(s);
     s->leftOver = soft_live_objects() - live;
   }
   return *s;
@@ -107,7 +95,6 @@ const CfPic* soft_pic(const char* scene, void*) {
 
 TEST(ConformanceSoft, DrawsEverySceneAndReleasesEverything) {
   SoftPictures& s = soft_pictures();
-  ASSERT_EQ(s.openError, "");
   for (int i = 0; i < cf_scene_count(); i++) {
     const CfScene* sc = cf_scene(i);
     EXPECT_EQ(s.errors.count(sc->name), 0u) << sc->name << ": " << s.errors[sc->name];

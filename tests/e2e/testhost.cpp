@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/waveout.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "main/input.h"
 #include "main/main.h"
 #include "rt/sys.h"

@@ -4,7 +4,7 @@
 
 #include "game/game_internal.h"
 #include "gfx/gfx.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "test_util.h"
 #include "track/track.h"
 

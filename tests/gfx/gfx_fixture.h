@@ -12,7 +12,7 @@
 
 #include "assets/assets_internal.h"
 #include "gfx/gfx_internal.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "rt/shell.h"
 #include "test_util.h"
 #include "ui/ui_internal.h"

@@ -10,7 +10,7 @@
 #include "assets/assets_internal.h"
 #include "game/game.h"
 #include "gfx/gfx_internal.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "main/main.h"
 #include "scene/scene.h"
 #include "test_util.h"

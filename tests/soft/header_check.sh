@@ -8,7 +8,7 @@ set -eu
 src=$1
 host=$2
 mingw=${3:-x86_64-w64-mingw32-g++}
-ours=$src/gfx/soft/d3d9.h
+ours=$src/soft/d3d9.h
 command -v "$mingw" >/dev/null 2>&1 || { echo "no $mingw: skipped"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -61,7 +61,7 @@ done
 {
   echo '#include <stdio.h>'
   echo '#include <stddef.h>'
-  echo '#include "gfx/soft/d3d9.h"'
+  echo '#include "soft/d3d9.h"'
   echo 'int main() {'
   grep -oE '^ *D3D[A-Z0-9_]+ = ' "$ours" | tr -d ' =' | while read -r n; do
     printf '%s\n' "  printf(\"static_assert((long long)($n) == %lldLL, \\\"$n\\\");\\n\", (long long)($n));"

@@ -174,6 +174,43 @@ TEST_F(Raster, StatesTheScenesLeaveAlone) {
   EXPECT_EQ(px(8, 8), 0x00FF00u);
 }
 
+TEST_F(Raster, TexturePlanesRunThroughTheUnsnappedPositions) {
+  // Rows of 2D strips whose texture coordinate climbs 64 texels a pixel,
+  // their ends off the 1/256-pixel grid: snapping moves coverage only, so
+  // each pixel shows the texel under its centre by the exact positions.
+  dev->SetRenderState(D3DRS_ZENABLE, FALSE);
+  std::vector<uint32_t> cols(16 * 16);
+  for (int i = 0; i < 16 * 16; i++) cols[i] = 0xFF000000u | (uint32_t)(i % 16) * 0x0F0B07u;
+  IDirect3DTexture9* t = texture(16, 16, {cols});
+  dev->SetTexture(0, t);
+  const double slope = 4.0;  // u per pixel
+  int checked = 0;
+  for (int y = 0; y < 16; y++) {
+    float x0 = 0.4f + 0.0371f * (float)y + 1.0f / 600.0f, x1 = x0 + 13.3f;
+    float u1 = (float)((x1 - x0) * slope);
+    V144 v[4] = {{x0, y - 0.4f, 0, 1, 0xFFFFFFFFu, 0, 0},
+                 {x1, y - 0.4f, 0, 1, 0xFFFFFFFFu, u1, 0},
+                 {x0, y + 0.4f, 0, 1, 0xFFFFFFFFu, 0, 0},
+                 {x1, y + 0.4f, 0, 1, 0xFFFFFFFFu, u1, 0}};
+    tri144(v, 4, D3DPT_TRIANGLESTRIP);
+  }
+  std::vector<uint32_t> p = read();
+  for (int y = 0; y < 16; y++) {
+    double x0 = (double)(0.4f + 0.0371f * (float)y + 1.0f / 600.0f);
+    for (int x = 1; x < 14; x++) {
+      double texel = ((double)x - x0) * slope * 16.0;
+      double frac = texel - floor(texel);
+      if (texel < 0 || frac < 0.02 || frac > 0.98) continue;  // too close to a texel edge to call
+      uint32_t want = cols[(size_t)floor(texel) % 16] & 0xFFFFFFu;
+      EXPECT_EQ(p[(size_t)y * 16 + x] & 0xFFFFFFu, want) << "pixel (" << x << ", " << y << ")";
+      checked++;
+    }
+  }
+  EXPECT_GT(checked, 150);
+  dev->SetTexture(0, nullptr);
+  t->Release();
+}
+
 TEST_F(Raster, MipLevelsGrowAlongAFloorAndNeedAMipFilter) {
   // 16 x 16 with 5 levels, each one colour.
   dev->SetRenderState(D3DRS_ZENABLE, FALSE);

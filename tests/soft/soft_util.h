@@ -8,59 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gfx/soft/soft.h"
-
-struct V144 {  // XYZRHW | DIFFUSE | TEX1
-  float x, y, z, rhw;
-  uint32_t c;
-  float u, v;
-};
-
-struct V142 {  // XYZ | DIFFUSE | TEX1
-  float x, y, z;
-  uint32_t c;
-  float u, v;
-};
-
-inline D3DMATRIX mat_identity() {
-  D3DMATRIX m;
-  memset(&m, 0, sizeof m);
-  m._11 = m._22 = m._33 = m._44 = 1.0f;
-  return m;
-}
-
-// Left-handed perspective as the game builds it: depth 0 at zn, 1 at zf.
-inline D3DMATRIX mat_persp(float cot, float aspect, float zn, float zf) {
-  D3DMATRIX m;
-  memset(&m, 0, sizeof m);
-  m._11 = cot / aspect;
-  m._22 = cot;
-  m._33 = zf / (zf - zn);
-  m._34 = 1.0f;
-  m._43 = -zn * zf / (zf - zn);
-  return m;
-}
-
-// Windowed present parameters, w x h, for the window win (none: no window).
-inline D3DPRESENT_PARAMETERS windowed_pp(UINT w = 64, UINT h = 48, HWND win = nullptr) {
-  D3DPRESENT_PARAMETERS pp;
-  memset(&pp, 0, sizeof pp);
-  pp.BackBufferWidth = w;
-  pp.BackBufferHeight = h;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = win;
-  pp.Windowed = TRUE;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return pp;
-}
-
-inline uint32_t fbits(float f) {
-  uint32_t u;
-  memcpy(&u, &f, 4);
-  return u;
-}
+#include "d3d_util.h"
+#include "soft/soft.h"
 
 // A device without a window, drawing into a w x h render-target texture
 // with a depth buffer; states at the device's defaults except depth test on,

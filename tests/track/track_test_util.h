@@ -11,7 +11,7 @@
 
 #include "../test_util.h"
 #include "assets/assets_internal.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "track/track.h"
 
 class TrackTest : public testing::Test {

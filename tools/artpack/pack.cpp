@@ -9,7 +9,7 @@
 
 #include "assets/assets_internal.h"
 #include "car/car.h"
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 #include "track/track.h"
 
 namespace {

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "no Direct3D 9\n");
     return 1;
   }
-  D3DPRESENT_PARAMETERS pp = cf_present_params(hwnd);
+  D3DPRESENT_PARAMETERS pp = windowed_pp(64, 64, hwnd);
   IDirect3DDevice9* dev = nullptr;
   DWORD flags = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
   HRESULT hr = d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, flags, &pp, &dev);

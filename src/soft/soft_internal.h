@@ -1,11 +1,11 @@
 // Inside the software device: the objects behind the interfaces, the device
-// state, and the rasterizer's entry points. Not for use outside gfx/soft.
+// state, and the rasterizer's entry points. Not for use outside soft.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-#include "gfx/soft/soft.h"
+#include "soft/soft.h"
 
 namespace soft {
 
@@ -31,7 +31,19 @@ struct Image {
   int w, h, pitch;
 };
 
-struct SoftSurface final : IDirect3DSurface9 {
+// What every resource answers alike: no private data, no priority, nothing
+// to preload (unsupported.cpp).
+template <class I>
+struct ResourceStubs : I {
+  HRESULT SetPrivateData(REFGUID guid, const void* data, DWORD data_size, DWORD flags) override;
+  HRESULT GetPrivateData(REFGUID refguid, void* pData, DWORD* pSizeOfData) override;
+  HRESULT FreePrivateData(REFGUID refguid) override;
+  DWORD SetPriority(DWORD PriorityNew) override;
+  DWORD GetPriority() override;
+  void PreLoad() override;
+};
+
+struct SoftSurface final : ResourceStubs<IDirect3DSurface9> {
   ULONG pub, intl;
   SoftDevice* dev;
   SoftTexture* container;  // texture level: counts go to the texture
@@ -53,12 +65,6 @@ struct SoftSurface final : IDirect3DSurface9 {
   ULONG AddRef() override;
   ULONG Release() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT SetPrivateData(REFGUID guid, const void* data, DWORD data_size, DWORD flags) override;
-  HRESULT GetPrivateData(REFGUID refguid, void* pData, DWORD* pSizeOfData) override;
-  HRESULT FreePrivateData(REFGUID refguid) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override;
-  void PreLoad() override;
   D3DRESOURCETYPE GetType() override;
   HRESULT GetContainer(REFIID riid, void** ppContainer) override;
   HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
@@ -78,7 +84,7 @@ struct TexLevel {
   float iw, ih;    // 1 / w, 1 / h
 };
 
-struct SoftTexture final : IDirect3DTexture9 {
+struct SoftTexture final : ResourceStubs<IDirect3DTexture9> {
   ULONG pub, intl;
   SoftDevice* dev;
   int levels;
@@ -99,12 +105,6 @@ struct SoftTexture final : IDirect3DTexture9 {
   ULONG AddRef() override;
   ULONG Release() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT SetPrivateData(REFGUID guid, const void* data, DWORD data_size, DWORD flags) override;
-  HRESULT GetPrivateData(REFGUID refguid, void* pData, DWORD* pSizeOfData) override;
-  HRESULT FreePrivateData(REFGUID refguid) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override;
-  void PreLoad() override;
   D3DRESOURCETYPE GetType() override;
   DWORD SetLOD(DWORD LODNew) override;
   DWORD GetLOD() override;
@@ -119,7 +119,7 @@ struct SoftTexture final : IDirect3DTexture9 {
   HRESULT AddDirtyRect(const RECT* dirty_rect) override;
 };
 
-// Vertex and index buffers share one implementation.
+// Vertex and index buffers: one implementation for both interfaces.
 struct BufferData {
   ULONG pub, intl;
   SoftDevice* dev;
@@ -132,8 +132,12 @@ struct BufferData {
   int locks;
 };
 
-struct SoftVB final : IDirect3DVertexBuffer9 {
+template <class I, class Desc>
+struct SoftBuffer final : ResourceStubs<I> {
   BufferData b;
+  // null when size is 0 or too large, or memory runs out; takes an internal
+  // reference on dev
+  static SoftBuffer* create(SoftDevice* dev, UINT size, DWORD usage, D3DPOOL pool);
   void ref_intl();
   void unref_intl();
   void destroy();
@@ -142,41 +146,18 @@ struct SoftVB final : IDirect3DVertexBuffer9 {
   ULONG AddRef() override;
   ULONG Release() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT SetPrivateData(REFGUID guid, const void* data, DWORD data_size, DWORD flags) override;
-  HRESULT GetPrivateData(REFGUID refguid, void* pData, DWORD* pSizeOfData) override;
-  HRESULT FreePrivateData(REFGUID refguid) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override;
-  void PreLoad() override;
   D3DRESOURCETYPE GetType() override;
   HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
   HRESULT Unlock() override;
-  HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
+  HRESULT GetDesc(Desc* pDesc) override;
 };
 
-struct SoftIB final : IDirect3DIndexBuffer9 {
-  BufferData b;
-  void ref_intl();
-  void unref_intl();
-  void destroy();
+typedef SoftBuffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC> SoftVB;
+typedef SoftBuffer<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC> SoftIB;
+extern template struct SoftBuffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
+extern template struct SoftBuffer<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
-  HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT SetPrivateData(REFGUID guid, const void* data, DWORD data_size, DWORD flags) override;
-  HRESULT GetPrivateData(REFGUID refguid, void* pData, DWORD* pSizeOfData) override;
-  HRESULT FreePrivateData(REFGUID refguid) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override;
-  void PreLoad() override;
-  D3DRESOURCETYPE GetType() override;
-  HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
-  HRESULT Unlock() override;
-  HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
-};
-
-// Creation helpers (objects.cpp). They take an internal reference on dev.
+// Creation helpers (resources.cpp). They take an internal reference on dev.
 SoftTexture* texture_create(SoftDevice* dev, UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT fmt,
                             D3DPOOL pool);
 SoftSurface* surface_create(SoftDevice* dev, UINT w, UINT h, D3DFORMAT fmt, DWORD usage, D3DPOOL pool);
@@ -187,7 +168,12 @@ SoftTexture* texture_from(IDirect3DBaseTexture9* t);
 SoftVB* vb_from(IDirect3DVertexBuffer9* b);
 SoftIB* ib_from(IDirect3DIndexBuffer9* b);
 int format_is_depth(D3DFORMAT f);
+int colour_format(D3DFORMAT f);  // A8R8G8B8 or X8R8G8B8
 uint32_t depth_max(D3DFORMAT f);  // largest stored depth value: 0xFFFF or 0xFFFFFF
+int is_render_target(const SoftSurface* s);  // a render target, or a level of a render-target texture
+
+// What the test hooks' failure switches return: their code, or the call's typical one.
+inline HRESULT hook_code(HRESULT typical) { return g_softHooks.failCode ? g_softHooks.failCode : typical; }
 
 // ---- the post-transform vertex ---------------------------------------------------------------
 // Clip-space position and interpolated attributes, in 16-byte blocks by the
@@ -277,8 +263,14 @@ struct RasterState {
 
 void raster_triangle_base(const RasterState& rs, const PVert* v0, const PVert* v1, const PVert* v2);
 void raster_triangle_avx2(const RasterState& rs, const PVert* v0, const PVert* v1, const PVert* v2);
-// Culling and zero-area test of snapped vertices: 1 when the triangle is to be drawn.
-int raster_keep(const RasterState& rs, int64_t area2);
+// Culling and zero-area test of snapped vertices: 1 when the triangle is to
+// be drawn. area2 > 0: clockwise on screen (y down).
+inline int raster_keep(const RasterState& rs, int64_t area2) {
+  if (area2 == 0) return 0;
+  if (rs.cull == D3DCULL_CCW) return area2 > 0;
+  if (rs.cull == D3DCULL_CW) return area2 < 0;
+  return 1;
+}
 
 // ---- the device ---------------------------------------------------------------------------------
 struct DeviceState {
@@ -338,7 +330,7 @@ struct Scratch {
 };
 
 struct TriScratch {
-  void* tris;  // triangles that survived rejection and culling (draw.cpp)
+  void* tris;  // triangles that survived rejection and culling (assemble.cpp)
   int cap;
 };
 
@@ -371,7 +363,7 @@ struct SoftDevice final : IDirect3DDevice9 {
   // Draws primCount primitives from the vertices vfirst .. vfirst + vcount - 1
   // of vdata, in order or through the indices idata (plus baseVertex), which
   // must hold all the primitives need; indices outside the range skip their
-  // triangle (draw.cpp).
+  // triangle (assemble.cpp).
   HRESULT draw(D3DPRIMITIVETYPE type, UINT primCount, const uint8_t* vdata, UINT vstride, UINT vfirst, UINT vcount,
                const void* idata, int index32, int baseVertex);
 
@@ -496,8 +488,13 @@ struct SoftDevice final : IDirect3DDevice9 {
   HRESULT CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) override;
 };
 
-// Presentation to an SDL window (present.cpp); no-op without one.
+// The window system (present.cpp, the one file that calls SDL).
+// Presentation to the device window; a no-op without one.
 void present_to_window(SoftDevice* dev, HWND window);
 void present_release(SoftDevice* dev);
+// The client size of a window; 0 when there is no window system to ask.
+int present_window_size(HWND window, int* w, int* h);
+// The desktop's display mode; 0 when there is no window system to ask.
+int present_desktop_mode(int* w, int* h, int* rate);
 
 }  // namespace soft

@@ -1,10 +1,11 @@
-// Presentation of the back buffer in an SDL window (the device window on
-// Linux is an SDL_Window*). The window's own surface is used, so the window
-// must not also have an SDL renderer. Without a window, or without SDL
-// video, presenting shows nothing.
+// The software device and the window system: presentation of the back
+// buffer in an SDL window (the device window on Linux is an SDL_Window*),
+// window sizes and the desktop mode. The window's own surface is used, so
+// the window must not also have an SDL renderer. Without a window, or
+// without SDL video, presenting shows nothing. The only file that calls SDL.
 #include <SDL.h>
 
-#include "gfx/soft/soft_internal.h"
+#include "soft/soft_internal.h"
 
 namespace soft {
 
@@ -35,6 +36,21 @@ void present_to_window(SoftDevice* dev, HWND window) {
   else
     SDL_BlitScaled(src, nullptr, dst, nullptr);
   SDL_UpdateWindowSurface(win);
+}
+
+int present_window_size(HWND window, int* w, int* h) {
+  if (!window || !SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  SDL_GetWindowSize((SDL_Window*)window, w, h);
+  return 1;
+}
+
+int present_desktop_mode(int* w, int* h, int* rate) {
+  SDL_DisplayMode dm;
+  if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &dm) != 0 || dm.w <= 0 || dm.h <= 0) return 0;
+  *w = dm.w;
+  *h = dm.h;
+  if (dm.refresh_rate > 0) *rate = dm.refresh_rate;
+  return 1;
 }
 
 }  // namespace soft

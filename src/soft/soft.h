@@ -4,7 +4,7 @@
 // after which "Direct3DCreate9" is looked up through it like on Windows.
 #pragma once
 
-#include "gfx/soft/d3d9.h"
+#include "soft/d3d9.h"
 
 // Answers "Direct3DCreate9"; null for any other name.
 void* soft_d3d9_proc(const char* name);

@@ -1,4 +1,0 @@
-// The rasterizer built for AVX2 (chosen at run time when the processor has
-// it); the same source as raster.cpp, the same pixels.
-#define SOFT_RASTER_FN raster_triangle_avx2
-#include "gfx/soft/raster.cpp"
