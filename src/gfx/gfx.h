@@ -69,6 +69,7 @@ void gfx_set_fog(int on);
 void gfx_set_fog_params(uint32_t colour, float start, float end);
 void gfx_set_sun(Vec3 dir, uint32_t colour, uint32_t ambient);
 void gfx_blend_mode(int mode);  // 0 opaque + alpha test, 1 alpha blend, 2 additive
+void gfx_glow_states();         // unlit, unfogged, no depth writes, colours added (ONE + ONE)
 void gfx_zwrite(int on);
 void gfx_ztest(int on);
 void gfx_cull(int on);

@@ -173,6 +173,16 @@ void gfx_blend_mode(int mode) {
   gfx_rs(D3DRS_DESTBLEND, mode == 2 ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA);
 }
 
+void gfx_glow_states() {
+  gfx_set_lighting(0);
+  gfx_set_fog(0);
+  gfx_zwrite(0);
+  gfx_rs(D3DRS_ALPHATESTENABLE, 0);
+  gfx_rs(D3DRS_ALPHABLENDENABLE, 1);
+  gfx_rs(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  gfx_rs(D3DRS_DESTBLEND, D3DBLEND_ONE);
+}
+
 void gfx_tint(uint32_t colour) {
   if (colour == 0xFFFFFFFFu) {
     gfx_tss(1, D3DTSS_COLOROP, D3DTOP_DISABLE);

@@ -169,13 +169,7 @@ void draw_cars() {
   }
 
   gfx_tint(0xFFFFFFFFu);
-  gfx_set_lighting(0);
-  gfx_set_fog(0);
-  gfx_zwrite(0);
-  gfx_rs(D3DRS_ALPHATESTENABLE, 0);
-  gfx_rs(D3DRS_ALPHABLENDENABLE, 1);
-  gfx_rs(D3DRS_SRCBLEND, D3DBLEND_ONE);
-  gfx_rs(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  gfx_glow_states();
   for (int i = 0; i < 4; i++) {
     const Car* c = &g_cars[i];
     if (!c->glowModel || !(g_track.night || c->brake > 0.0f)) continue;

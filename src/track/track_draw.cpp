@@ -86,13 +86,7 @@ void track_draw() {
 void track_draw_glow() {
   Mat4 id = m4_identity();
   gfx_set_world(&id);
-  gfx_set_lighting(0);
-  gfx_set_fog(0);
-  gfx_zwrite(0);
-  gfx_rs(D3DRS_ALPHATESTENABLE, 0);
-  gfx_rs(D3DRS_ALPHABLENDENABLE, 1);
-  gfx_rs(D3DRS_SRCBLEND, D3DBLEND_ONE);
-  gfx_rs(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  gfx_glow_states();
   batch_draw(&g_track.batches, 2);
   gfx_zwrite(1);
   gfx_blend_mode(0);
