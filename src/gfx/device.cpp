@@ -2,6 +2,7 @@
 // the back buffer, display switching, device loss, the mouse mapping and the
 // screenshot writer.
 #include "gfx/gfx_internal.h"
+#include "rt/bmp.h"
 #include "rt/shell.h"
 
 IDirect3D9* g_d3d;
@@ -444,16 +445,6 @@ void gfx_screen_to_low(int x, int y, float* lx, float* ly) {
 }
 
 // ---- screenshot ----------------------------------------------------------------------------------------
-static void put16(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v;
-  p[1] = (uint8_t)(v >> 8);
-}
-
-static void put32(uint8_t* p, uint32_t v) {
-  put16(p, v);
-  put16(p + 2, v >> 16);
-}
-
 int gfx_save_shot(const char* path) {
   if (!g_dev) return 0;
   if (!g_shotSurf) {
@@ -473,23 +464,12 @@ int gfx_save_shot(const char* path) {
   int asPresented = g_opt.resW > 0;
   int width = asPresented ? g_bbW : 2 * g_lowW;
   int height = asPresented ? g_bbH : 2 * g_lowH;
-  int rowSize = (width * 3 + 3) & ~3;
-  int dataSize = rowSize * height;
-  int fileSize = 54 + dataSize;
+  int rowSize = bmp_row_bytes(width, 3);
+  int fileSize = 54 + rowSize * height;
   uint8_t* buf = (uint8_t*)mem_alloc((size_t)fileSize);
   int ok = 0;
   if (buf) {
-    buf[0] = 'B';
-    buf[1] = 'M';
-    put32(buf + 2, (uint32_t)fileSize);
-    put32(buf + 10, 54);
-    put32(buf + 14, 40);
-    put32(buf + 18, (uint32_t)width);
-    put32(buf + 22, (uint32_t)height);
-    put16(buf + 26, 1);
-    put16(buf + 28, 24);
-    put32(buf + 34, (uint32_t)dataSize);
-
+    bmp_header(buf, width, height, 3, 0);
     const uint8_t* src = (const uint8_t*)lr.pBits;
     for (int r = 0; r < height; r++) {
       int y = height - 1 - r;

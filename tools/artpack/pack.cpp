@@ -9,6 +9,7 @@
 
 #include "assets/assets_internal.h"
 #include "car/car.h"
+#include "rt/bmp.h"
 #include "soft/soft.h"
 #include "track/track.h"
 
@@ -36,13 +37,6 @@ void header_textures(std::vector<std::string>* out) {
     if (n[0] && !is_none(n)) add_unique(out, n);
 }
 
-void put16(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-  f[at] = (uint8_t)v;
-  f[at + 1] = (uint8_t)(v >> 8);
-}
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) f[at + i] = (uint8_t)(v >> (8 * i));
-}
 void append32(std::vector<uint8_t>& f, uint32_t v) {
   for (int i = 0; i < 4; i++) f.push_back((uint8_t)(v >> (8 * i)));
 }
@@ -98,34 +92,18 @@ PackNames pack_names() {
 }
 
 std::vector<uint8_t> pack_bmp(const PackImage& img) {
-  int row = (img.w * 3 + 3) & ~3;
-  std::vector<uint8_t> f(54 + (size_t)row * img.h, 0);
-  f[0] = 'B';
-  f[1] = 'M';
-  put32(f, 2, (uint32_t)f.size());
-  put32(f, 10, 54);
-  put32(f, 14, 40);
-  put32(f, 18, (uint32_t)img.w);
-  put32(f, 22, (uint32_t)img.h);  // bottom-up
-  put16(f, 26, 1);
-  put16(f, 28, 24);
-  put32(f, 34, (uint32_t)row * img.h);
-  put32(f, 38, 2835);  // 72 dpi
-  put32(f, 42, 2835);
-  for (int y = 0; y < img.h; y++) {
-    uint8_t* dst = &f[54 + (size_t)(img.h - 1 - y) * row];
-    for (int x = 0; x < img.w; x++) {
-      uint32_t c = img.px[(size_t)y * img.w + x];
-      // See-through pixels become the key colour; an opaque pixel never hits it by chance.
-      if ((c >> 24) < 128)
-        c = 0xFF00FF;
-      else if ((c & 0xFFFFFF) == 0xFF00FF)
-        c = 0xFE00FF;
-      dst[x * 3] = (uint8_t)c;
-      dst[x * 3 + 1] = (uint8_t)(c >> 8);
-      dst[x * 3 + 2] = (uint8_t)(c >> 16);
-    }
+  std::vector<uint32_t> px(img.px.begin(), img.px.end());
+  for (uint32_t& c : px) {
+    // See-through pixels become the key colour; an opaque pixel never hits it by chance.
+    if ((c >> 24) < 128)
+      c = 0xFF00FF;
+    else if ((c & 0xFFFFFF) == 0xFF00FF)
+      c = 0xFE00FF;
   }
+  size_t size = 0;
+  uint8_t* file = bmp_encode(px.data(), img.w, img.h, 3, 2835, &size);  // 72 dpi
+  std::vector<uint8_t> f(file, file + size);
+  mem_free(file);
   return f;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "assets/assets_internal.h"
+#include "rt/bmp.h"
 #include "rt/rt.h"
 
 namespace {
@@ -61,33 +62,11 @@ void text(Image& img, int x, int y, int scale, uint32_t colour, const std::strin
 }
 
 bool write_bmp(const std::string& path, const Image& img, bool alpha) {
-  int bpp = alpha ? 4 : 3;
-  int row = (img.w * bpp + 3) & ~3;
-  std::vector<uint8_t> f(54 + (size_t)row * img.h, 0);
-  auto put = [&](size_t at, uint32_t v, int n) {
-    for (int i = 0; i < n; i++) f[at + i] = (uint8_t)(v >> (8 * i));
-  };
-  f[0] = 'B';
-  f[1] = 'M';
-  put(2, (uint32_t)f.size(), 4);
-  put(10, 54, 4);
-  put(14, 40, 4);
-  put(18, (uint32_t)img.w, 4);
-  put(22, (uint32_t)img.h, 4);  // bottom-up
-  put(26, 1, 2);
-  put(28, (uint32_t)bpp * 8, 2);
-  put(34, (uint32_t)row * img.h, 4);
-  for (int y = 0; y < img.h; y++) {
-    uint8_t* dst = &f[54 + (size_t)(img.h - 1 - y) * row];
-    for (int x = 0; x < img.w; x++) {
-      uint32_t c = img.px[(size_t)y * img.w + x];
-      put(dst - f.data() + (size_t)x * bpp, c, bpp);
-    }
-  }
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return false;
-  bool ok = fwrite(f.data(), 1, f.size(), out) == f.size();
-  return fclose(out) == 0 && ok;
+  size_t size = 0;
+  uint8_t* f = bmp_encode(img.px.data(), img.w, img.h, alpha ? 4 : 3, 0, &size);
+  bool ok = f && file_write(path.c_str(), f, (int)size);
+  mem_free(f);
+  return ok;
 }
 
 struct Placed {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "assets/assets_internal.h"
+#include "rt/bmp.h"
 #include "rt/rt.h"
 #include "track/track.h"
 
@@ -105,26 +106,11 @@ uint32_t name_colour(const std::string& name) {
 }
 
 bool write_bmp(const std::string& path, const Image& img) {
-  int row = (img.w * 3 + 3) & ~3;
-  std::vector<uint8_t> f(54 + (size_t)row * img.h, 0);
-  auto put = [&](size_t at, uint32_t v, int n) {
-    for (int i = 0; i < n; i++) f[at + i] = (uint8_t)(v >> (8 * i));
-  };
-  f[0] = 'B', f[1] = 'M';
-  put(2, (uint32_t)f.size(), 4);
-  put(10, 54, 4);
-  put(14, 40, 4);
-  put(18, (uint32_t)img.w, 4);
-  put(22, (uint32_t)img.h, 4);  // bottom-up rows
-  put(26, 1, 2);
-  put(28, 24, 2);
-  put(34, (uint32_t)row * img.h, 4);
-  for (int y = 0; y < img.h; y++)
-    for (int x = 0; x < img.w; x++) put(54 + (size_t)(img.h - 1 - y) * row + (size_t)x * 3, img.px[(size_t)y * img.w + x], 3);
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return false;
-  bool ok = fwrite(f.data(), 1, f.size(), out) == f.size();
-  return fclose(out) == 0 && ok;
+  size_t size = 0;
+  uint8_t* f = bmp_encode(img.px.data(), img.w, img.h, 3, 0, &size);
+  bool ok = f && file_write(path.c_str(), f, (int)size);
+  mem_free(f);
+  return ok;
 }
 
 const uint32_t kGround = 0xFF24301F, kRoad = 0xFF55585E, kEdge = 0xFFE8E8E0, kWall = 0xFFB08850,
