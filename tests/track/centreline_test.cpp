@@ -43,23 +43,6 @@ TEST_F(Centreline, SegAtWrapsAroundTheLoop) {
   EXPECT_NEAR(track_halfwidth_at(-5.0f), 6.0f, 1e-5f);
 }
 
-TEST_F(Centreline, PointAtMirrorsLateralOffsets) {
-  ASSERT_EQ(track_load(1), 1);
-  for (float d : {0.0f, 10.3f, 400.0f, g_track.length - 0.5f}) {
-    float cx, cz, lx, lz, rx, rz, dx, dz;
-    track_point_at(d, 0, &cx, &cz, &dx, &dz);
-    track_point_at(d, 5, &rx, &rz, nullptr, nullptr);
-    track_point_at(d, -5, &lx, &lz, nullptr, nullptr);
-    EXPECT_NEAR((lx + rx) / 2, cx, 1e-3f);
-    EXPECT_NEAR((lz + rz) / 2, cz, 1e-3f);
-    EXPECT_NEAR(hypotf(rx - lx, rz - lz), 10.0f, 1e-3f);
-    EXPECT_GT((rx - cx) * dz - (rz - cz) * dx, 4.99f);  // positive lateral is to the right
-    float side;
-    track_locate(cx, cz, -1, &side, nullptr);
-    EXPECT_NEAR(side, 0.0f, 0.05f);  // on the centre line
-  }
-}
-
 // Circuit 3 starts with a straight along x = 0 heading +z.
 TEST_F(Centreline, LocateFindsTheNearestSpan) {
   ASSERT_EQ(track_load(2), 1);
