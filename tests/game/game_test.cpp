@@ -149,6 +149,10 @@ TEST_F(GameTest, StateTransitions) {
     EXPECT_EQ(file_exists("skidline.cfg"), saves) << i;
     EXPECT_TRUE(k.from != ST_RESULTS || k.sel != 1 || k.key != KEY_ENTER || g_loadedTrack == 0) << "next track";
   }
+  at(ST_RACE);  // the results follow a finish after 3.5 s
+  g_cars[0].finished = 1, g_finishTimer = 3.4f;
+  step();
+  EXPECT_EQ(g_state, ST_RACE);
   at(ST_TITLE);
   g_sel = 2;
   press(KEY_ENTER);

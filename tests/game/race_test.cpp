@@ -33,8 +33,8 @@ TEST_F(RaceTest, ThreeLapsOnEveryCircuit) {
   const uint32_t colours[3][2] = {{0xFFE0E0E0, 0xFFB0A080}, {0xFFD8A070, 0xFFD8A070}, {0xFF8088A0, 0xFF8088A0}};
   for (int t = 0; t < 3; t++) {
     demo(t);
-    int hits[4] = {g_hitWalls, g_hitProps, g_hitCones, g_hitCars}, n = 0, done = 0, puffs = 0;
-    float progress[4] = {-1e9f, -1e9f, -1e9f, -1e9f}, best = 1e9f, winner = 1e9f;
+    int n = 0, done = 0, puffs = 0;
+    float progress[4] = {-1e9f, -1e9f, -1e9f, -1e9f};
     for (; n < 60 * 900 && done < 4; n++) {
       game_tick(kDt);
       done = 0;
@@ -50,16 +50,12 @@ TEST_F(RaceTest, ThreeLapsOnEveryCircuit) {
         }
       }
       for (const Particle& p : g_parts) {
-        if (p.life <= 0) continue;
-        puffs++;
-        ASSERT_TRUE(p.colour == colours[t][0] || p.colour == colours[t][1]) << "track " << t;
+        puffs += p.life > 0;
+        ASSERT_TRUE(p.life <= 0 || p.colour == colours[t][0] || p.colour == colours[t][1]) << "track " << t;
       }
     }
     ASSERT_EQ(done, 4) << "track " << t;
     EXPECT_TRUE(t != 1 || puffs > 0) << "sand behind every fast car in the desert";
-    for (const Car& c : g_cars) winner = std::min(winner, c.finishTime), best = std::min(best, c.bestLap);
-    printf("track %d: winner %.2f s, best lap %.2f s, %d steps, hits w%d p%d c%d k%d\n", t, winner, best, n,
-           g_hitWalls - hits[0], g_hitProps - hits[1], g_hitCones - hits[2], g_hitCars - hits[3]);
   }
 }
 

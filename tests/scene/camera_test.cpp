@@ -40,7 +40,6 @@ TEST_F(CameraTest, ChaseDistancesOrbitSmoothingAndShake) {
   camera_place();
   EXPECT_NEAR(g_camPos.x - p0.x, 10 * 0.11666667f, 1e-4f);
   EXPECT_NEAR(g_camAt.x - a0.x, 10 * 0.2f, 1e-4f);
-  EXPECT_NEAR(g_camFwd.x * g_camUp.x + g_camFwd.y * g_camUp.y + g_camFwd.z * g_camUp.z + g_camRight.y, 0, 1e-5f);
   // Hits shake the eye within min(impact x 0.012, 0.25), never the camera; 0.8 m/s is below the threshold.
   for (float impact : {0.8f, 100.0f}) {
     g_cars[0].impact = impact;

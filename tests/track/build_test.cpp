@@ -84,11 +84,8 @@ TEST_F(Build, KerbsLineTheBendsOnly) {
 }
 
 TEST_F(Build, StartLinesLieOnTheFirstSample) {
-  struct {
-    int circuit;
-    const char* tex;
-    float back, ahead;  // along the road from the line
-  } cases[] = {{1, "checker", 0.0f, 1.6f}, {0, "startline", -5.0f, 5.0f}};
+  struct { int circuit; const char* tex; float back, ahead; } cases[] = {  // along the road from the line
+      {1, "checker", 0.0f, 1.6f}, {0, "startline", -5.0f, 5.0f}};
   for (auto& c : cases) {
     ASSERT_EQ(track_load(c.circuit), 1);
     std::vector<Vertex> v = verts(c.tex, 0);
@@ -153,17 +150,6 @@ TEST_F(Build, WallsStandBesideTheRoadAtTheirOffset) {
 
 // ---- props ------------------------------------------------------------------------------------
 
-TEST_F(Build, PropConesAreConesUpToTheLimit) {
-  std::string text;
-  for (int i = 0; i < 100; i++) text += "prop cone " + std::to_string(10 + i) + " 20 90\n";
-  ASSERT_EQ(track_load_text(ring300(text).c_str(), 0), 1);
-  EXPECT_EQ(g_track.coneCount, 96);
-  EXPECT_TRUE(g_placed.empty());  // no model
-  const Cone& c = g_track.cones[0];
-  EXPECT_TRUE(c.x == 10 && c.homeZ == 20 && c.knocked == 0);
-  EXPECT_NEAR(c.spin, 1.5707964f, 1e-6f);
-}
-
 TEST_F(Build, RowhKeepsTheStartClearAndFacesAlongTheRoad) {
   ASSERT_EQ(track_load_text(ring300("rowh lamp_post 30 3.2 1 1 0 180\n").c_str(), 0), 1);
   ASSERT_FALSE(g_placed.empty());
@@ -198,12 +184,8 @@ TEST_F(Build, RandomPropsRepeatWhateverTheLineOrder) {
 TEST_F(Build, CollidersFollowTheModelNameAndReach) {
   ASSERT_EQ(track_load_text(ring300("").c_str(), 0), 1);
   const float edge = track_halfwidth_at(100) + 2;  // just off the road
-  struct {
-    const char* name;
-    float lateral;
-    int colliders;
-    float half;  // at scale 2; < 0: that share of the model's box; 0: a gate's posts
-  } cases[] = {{"tree_pine", edge, 1, 0.8f}, {"tree_pine", 200, 0, 0},   {"cactus", edge, 1, 0.8f},
+  // half: at scale 2; < 0: that share of the model's box; 0: a gate's posts
+  struct { const char* name; float lateral; int colliders; float half; } cases[] = {{"tree_pine", edge, 1, 0.8f}, {"tree_pine", 200, 0, 0},   {"cactus", edge, 1, 0.8f},
                {"lamp_big", edge, 1, 0.5f},  {"gate_start", 0, 2, 0},    {"bush", edge, 0, 0},
                {"billboard_c", edge, 0, 0},  {"guardrail", edge, 0, 0},  {"house", edge, 1, -1.0f},
                {"rock", edge, 1, -0.75f}};
@@ -228,13 +210,16 @@ TEST_F(Build, CollidersFollowTheModelNameAndReach) {
   }
 }
 
-TEST_F(Build, CollidersAndLampsStopAtTheirLimits) {
+// Prop cones are cones, not models; cones, colliders and lamps stop at their limits.
+TEST_F(Build, PropsStopAtTheirLimits) {
   std::string text;
+  for (int i = 0; i < 100; i++) text += "prop cone " + std::to_string(10 + i) + " 20 90\n";
   for (int i = 0; i < 600; i++) text += "prop lamp_post " + std::to_string(i % 10) + " 47 0 1\n";
   ASSERT_EQ(track_load_text(ring300(text).c_str(), 0), 1);
-  EXPECT_EQ(g_track.lampCount, 256);
-  EXPECT_EQ(g_track.colliderCount, 512);
+  EXPECT_TRUE(g_track.coneCount == 96 && g_track.lampCount == 256 && g_track.colliderCount == 512);
   EXPECT_EQ(g_placed.size(), 600u);
+  const Cone& c = g_track.cones[0];
+  EXPECT_TRUE(c.x == 10 && c.homeZ == 20 && c.knocked == 0 && f_abs(c.spin - 1.5707964f) < 1e-6f);
 }
 
 TEST_F(Build, ChevronsOnlyOnSharpBends) {

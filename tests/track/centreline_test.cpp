@@ -10,10 +10,7 @@ using Centreline = TrackTest;
 float spacing() { return g_track.length / (float)g_track.sampleCount; }
 
 TEST_F(Centreline, SampleCountFollowsTheLoopLength) {
-  struct {
-    float around;
-    int samples;  // 0: length / 3
-  } cases[] = {{30, 16}, {300, 0}, {9000, 2048}};
+  struct { float around; int samples; } cases[] = {{30, 16}, {300, 0}, {9000, 2048}};  // 0: length / 3
   for (auto& c : cases) {
     ASSERT_EQ(track_load_text(circle_text(c.around).c_str(), 0), 1) << c.around;
     float L = g_track.length;
@@ -46,23 +43,6 @@ TEST_F(Centreline, SegAtWrapsAroundTheLoop) {
   EXPECT_NEAR(track_halfwidth_at(-5.0f), 6.0f, 1e-5f);
 }
 
-TEST_F(Centreline, PointAtMirrorsLateralOffsets) {
-  ASSERT_EQ(track_load(1), 1);
-  for (float d : {0.0f, 10.3f, 400.0f, g_track.length - 0.5f}) {
-    float cx, cz, lx, lz, rx, rz, dx, dz;
-    track_point_at(d, 0, &cx, &cz, &dx, &dz);
-    track_point_at(d, 5, &rx, &rz, nullptr, nullptr);
-    track_point_at(d, -5, &lx, &lz, nullptr, nullptr);
-    EXPECT_NEAR((lx + rx) / 2, cx, 1e-3f);
-    EXPECT_NEAR((lz + rz) / 2, cz, 1e-3f);
-    EXPECT_NEAR(hypotf(rx - lx, rz - lz), 10.0f, 1e-3f);
-    EXPECT_GT((rx - cx) * dz - (rz - cz) * dx, 4.99f);  // positive lateral is to the right
-    float side;
-    track_locate(cx, cz, -1, &side, nullptr);
-    EXPECT_NEAR(side, 0.0f, 0.05f);  // on the centre line
-  }
-}
-
 // Circuit 3 starts with a straight along x = 0 heading +z.
 TEST_F(Centreline, LocateFindsTheNearestSpan) {
   ASSERT_EQ(track_load(2), 1);
@@ -92,14 +72,6 @@ TEST_F(Centreline, LocateFindsTheNearestSpan) {
   EXPECT_EQ(dist, 0.0f);
 }
 
-TEST_F(Centreline, DistToTrackIsToTheNearestSample) {
-  ASSERT_EQ(track_load_text("width 10\npt 0 0\npt 0 100 20\npt 100 100\npt 100 0\n", 0), 1);
-  const Sample& s = g_track.samples[7];
-  float hw;
-  EXPECT_NEAR(dist_to_track(s.x + 0.6f * s.dirZ, s.z - 0.6f * s.dirX, &hw), 0.6f, 1e-4f);
-  EXPECT_EQ(hw, s.halfWidth);
-}
-
 // A text that doubles back on itself turns round within one sample: half-way
 // between the two samples either side of the turn the directions cancel out.
 // No direction is ever zero or not a number.
@@ -114,14 +86,6 @@ TEST_F(Centreline, LoopsThatDoubleBackKeepUnitDirections) {
     ASSERT_NEAR(dx * dx + dz * dz, 1.0f, 1e-5f) << i;
     ASSERT_TRUE(std::isfinite(x) && std::isfinite(z)) << i;
   }
-}
-
-TEST_F(Centreline, QueriesOnAFailedLoadDoNotDivide) {
-  EXPECT_EQ(track_load_text("pt 1 1\n", 0), 0);
-  float f = 9, x = 9, z = 9, side = 9, dist = 9, hw = 9;
-  track_point_at(5, 1, &x, &z, nullptr, nullptr);
-  EXPECT_TRUE(seg_at(5, &f) == 0 && track_locate(1, 1, -1, &side, &dist) == 0 && dist_to_track(1, 1, &hw) == 1e9f);
-  EXPECT_EQ(f + x + z + side + dist, 0.0f);
 }
 
 }  // namespace

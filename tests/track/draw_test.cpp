@@ -17,12 +17,7 @@ int draws(F f) {
 }
 
 TEST_F(Draw, SkyStripRisesByTheRepeatCount) {
-  struct {
-    const char* line;
-    int night;
-    float top, bottom, repeats;
-    uint32_t colour;
-  } cases[] = {
+  struct { const char* line; int night; float top, bottom, repeats; uint32_t colour; } cases[] = {
       {"skystrip s.bmp 6", 0, 10 + 145.59f, 10 - 4, 6, 0xFFFFFFFFu},
       {"skystrip s.bmp 4", 0, 10 + 230.94f, 10 - 4, 4, 0xFFFFFFFFu},
       {"skystrip s.bmp", 0, 10 + 335.64f, 10 - 4, 3, 0xFFFFFFFFu},
