@@ -37,7 +37,7 @@ TEST_F(Input, KeysGiveOneEdgePerPressAndFollowTheHeldState) {
   EXPECT_FALSE(key_down(SYS_VK_UP));
 
   // Only the low 8 bits name the key, for messages and queries alike.
-  send(SYS_WM_KEYDOWN, 0x1041, kFirst);
+  send(SYS_WM_KEYDOWN, 0x1141, kFirst);
   EXPECT_TRUE(key_down('A') && key_pressed(0x341));
   send(SYS_WM_SYSKEYUP, 'A');
   EXPECT_FALSE(key_down('A'));
