@@ -161,16 +161,11 @@ TEST(SongCompiler, ErrorsNameTheOrderEntryAndPosition) {
   EXPECT_EQ(s->song_steps, 0);
 }
 
+// Their lengths are pinned by the render hashes, which play each song once through.
 TEST(SongCompiler, BuiltInSongs) {
   SynthPtr s = new_synth();
-  const int steps[5] = {384, 640, 512, 640, 48};
-  const int frames[5] = {1512000, 1764000, 1840695, 2116800, 124031};
   ASSERT_EQ(g_syn_nsongs, 5);
-  for (int i = 0; i < 5; i++) {
-    EXPECT_EQ(syn_compile_check(s.get(), i), 1) << g_syn_songs[i].name << ": " << s->error;
-    EXPECT_EQ(s->song_steps, steps[i]) << g_syn_songs[i].name;
-    EXPECT_EQ(syn_song_frames(s.get(), i), frames[i]) << g_syn_songs[i].name;
-  }
+  for (int i = 0; i < 5; i++) EXPECT_EQ(syn_compile_check(s.get(), i), 1) << g_syn_songs[i].name << ": " << s->error;
   // measuring a song stops the sequencer; a failure leaves it alone
   syn_music(s.get(), 0, 1);
   EXPECT_EQ(syn_song_frames(s.get(), 99), 0);

