@@ -114,7 +114,7 @@ void track_free();                   // batches and text released, record zeroed
 
 char* load_source(int index);  // "data\tracks\N.trk", else the built-in text; mem_free it
 void parse_header();           // header pass over g_track.source
-int split(char* line, char** tokens);  // 0..12 tokens, cut in place
+int split(char* line, char** tokens);  // 0..12 tokens, cut in place; the other slots ""
 uint32_t hexcol(const char* token);    // leading hex digits | 0xFF000000
 
 // Loads a given text (copied) into g_track as circuit `index` would be, with

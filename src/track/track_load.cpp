@@ -186,6 +186,7 @@ int track_next_line(const char** p, char line[TRACK_LINE_MAX + 1]) {
 }
 
 int split(char* line, char** tokens) {
+  static char empty[1];
   int n = 0;
   char* s = line;
   while (n < TRACK_TOKENS) {
@@ -196,6 +197,8 @@ int split(char* line, char** tokens) {
     if (!*s) break;
     *s++ = 0;
   }
+  // Slots past the last token read as empty, so a wrong count check reads "" and not garbage.
+  for (int i = n; i < TRACK_TOKENS; i++) tokens[i] = empty;
   return n;
 }
 

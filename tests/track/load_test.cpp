@@ -45,6 +45,9 @@ TEST_F(Load, TokensAndHexColours) {
     int n = split(buf, tok);
     EXPECT_EQ(n, c.count) << c.line;
     EXPECT_STREQ(n ? tok[n - 1] : "", c.last) << c.line;
+    if (n < 12) {
+      EXPECT_STREQ(tok[n], "") << c.line;
+    }
   }
   struct { const char* token; uint32_t colour; } colours[] = {
       {"84b4ff", 0xFF84B4FFu}, {"ABCDEF", 0xFFABCDEFu}, {"zz", 0xFF000000u}, {"12g4", 0xFF000012u}, {"", 0xFF000000u}};
