@@ -5,31 +5,26 @@
 #include <math.h>
 
 #include "cf_race.h"
-#include "cf_scenes.h"
+#include "cf_scene.h"
 
 // The low-resolution frame and its magnification onto the back buffer, as
 // the frame end does it: bars cleared black, one clamped, point-sampled
-// quad from (upX - 0.5, upY - 0.5) to that plus the scaled size.
-static void magnify(CfCtx* c, int lowW, int lowH) {
+// quad from (upX - 0.5, upY - 0.5) to that plus the scaled size. An 80x60
+// frame: onto 176x136 it gives scale 2 with 8-pixel bars all round, onto
+// 192x160 2.4 (no whole factor is close enough) with bars above and below.
+// At 2.4 no pixel centre lands exactly on a texel edge, where the choice is
+// float noise.
+static void magnify(CfCtx* c) {
+  const int lowW = 80, lowH = 60;
   IDirect3DTexture9* lowTex = nullptr;
-  IDirect3DSurface9* low = nullptr;
-  IDirect3DSurface9* lowDepth = nullptr;
-  HRESULT hr = c->dev->CreateTexture(lowW, lowH, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &lowTex,
-                                     nullptr);
-  if (FAILED(hr) || !lowTex || c->ntex >= CF_MAX_RES || c->nsurf + 2 > CF_MAX_RES) {
-    if (lowTex) lowTex->Release();
-    cf_fail(c, "low-resolution target", hr);
-    return;
-  }
-  c->tex[c->ntex++] = lowTex;
-  lowTex->GetSurfaceLevel(0, &low);
-  if (low) c->surf[c->nsurf++] = low;
-  c->dev->CreateDepthStencilSurface(lowW, lowH, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE, &lowDepth, nullptr);
-  if (lowDepth) c->surf[c->nsurf++] = lowDepth;
-  if (!low || !lowDepth) {
-    cf_fail(c, "low-resolution target surfaces", 0);
-    return;
-  }
+  IDirect3DSurface9 *low = nullptr, *lowDepth = nullptr;
+  int room = c->ntex < CF_MAX_RES && c->nsurf + 2 <= CF_MAX_RES;
+  int ok = room && cf_low_target(c->dev, lowW, lowH, &lowTex, &low, &lowDepth);
+  IDirect3DSurface9* made[2] = {low, lowDepth};
+  if (lowTex) c->tex[c->ntex++] = lowTex;
+  for (IDirect3DSurface9* s : made)
+    if (s) c->surf[c->nsurf++] = s;
+  if (!ok) return cf_fail(c, "low-resolution target", 0);
   // the frame: pixel-exact 2D content (the 3D world is compared on its own),
   // every pixel different from its neighbours somewhere
   c->dev->SetRenderTarget(0, low);
@@ -55,24 +50,8 @@ static void magnify(CfCtx* c, int lowW, int lowH) {
   float scale = (f >= 1 && f / s > 0.88f) ? f : s;
   float upX = floorf(((float)w - (float)lowW * scale) * 0.5f), upY = floorf(((float)h - (float)lowH * scale) * 0.5f);
   if (upX > 0 || upY > 0) c->dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
-  cf_rs(c, D3DRS_ZENABLE, 0);
-  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_samp(c, 0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-  cf_samp(c, 0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-  c->dev->SetTexture(0, lowTex);
-  float x0 = upX - 0.5f, y0 = upY - 0.5f, x1 = x0 + (float)lowW * scale, y1 = y0 + (float)lowH * scale;
-  V144 q[4] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},
-                 {x1, y0, 0, 1, 0xFFFFFFFFu, 1, 0},
-                 {x0, y1, 0, 1, 0xFFFFFFFFu, 0, 1},
-                 {x1, y1, 0, 1, 0xFFFFFFFFu, 1, 1}};
-  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 2, q, sizeof q[0]);
-  c->dev->SetTexture(0, nullptr);
+  cf_magnify(c->dev, lowTex, upX - 0.5f, upY - 0.5f, upX - 0.5f + (float)lowW * scale, upY - 0.5f + (float)lowH * scale);
 }
-
-// 176x136 gives scale 2 with 8-pixel bars all round; 192x160 gives 2.4 (no
-// whole factor is close enough) with bars above and below. At 2.4 no pixel
-// centre lands exactly on a texel edge, where the choice is float noise.
-static void magnify_80x60(CfCtx* c) { magnify(c, 80, 60); }
 
 // The benchmark's race frame, 60 m along the road, magnified 2x.
 static void race_frame(CfCtx* c) {
@@ -85,8 +64,8 @@ static void race_frame(CfCtx* c) {
 }
 
 const CfScene g_cfCompScenes[] = {
-    {"magnify_int", 176, 136, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2x with black bars"},
-    {"magnify_frac", 192, 160, 0, 0xFF00FF00u, magnify_80x60, 0, 0, "80x60 frame magnified 2.4x"},
+    {"magnify_int", 176, 136, 0, 0xFF00FF00u, magnify, 0, 0, "80x60 frame magnified 2x with black bars"},
+    {"magnify_frac", 192, 160, 0, 0xFF00FF00u, magnify, 0, 0, "80x60 frame magnified 2.4x"},
     {"race_frame", 640, 480, 0, 0xFF000000u, race_frame, 1, 0, "21 200 lit, fogged, textured triangles, magnified"},
+    {},
 };
-const int g_cfCompSceneCount = sizeof g_cfCompScenes / sizeof g_cfCompScenes[0];

@@ -2,7 +2,7 @@
 // tint stage and stages without a texture.
 #include <math.h>
 
-#include "cf_scenes.h"
+#include "cf_scene.h"
 
 // Linear vertex fog (start 10, end 20) under an orthographic camera, so
 // position and depth are independent. Rows of 8 pixels:
@@ -12,6 +12,7 @@
 //  2: one quad from depth 0 (left) to 20 (right): the vertex factors are clamped first
 //  3: from depth 5 to 25: clamped at both ends
 //  4: fog on a textured, half-transparent quad (fog before blending, alpha kept), and beyond the end
+//  5: from depth -0.5 to 20 under black fog: behind the eye plane the fog is that of the distance
 static void fog_ortho(CfCtx* c) {
   cf_ortho_setup(c);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
@@ -33,28 +34,24 @@ static void fog_ortho(CfCtx* c) {
   cf_bind(c, t);
   cf_oquad142(c, 0, 32, 32, 40, 15.0f, 15.0f, cf_argb(128, 255, 255, 255), 0, 0, 4, 1);
   cf_oquad142(c, 32, 32, 64, 40, 30.0f, 30.0f, cf_argb(128, 255, 255, 255), 0, 0, 4, 1);
+  cf_defaults(c);
+  cf_ortho_setup(c);
+  cf_fog(c, 0xFF000000u, 10.0f, 20.0f);
+  cf_oquad142(c, 0, 40, 64, 48, -0.5f, 20.0f, 0xFFFFFFFFu);
 }
 
 // Fog in perspective: a wall across the view (|z| fog is uniform along
 // it, range fog would not be) over a floor receding through the fog range.
 static void fog_persp(CfCtx* c) {
-  cf_set_transform(c, 2, cf_persp(1.0f, (float)c->w / (float)c->h, 1.0f, 100.0f));
+  cf_persp(c, 1.0f, 1.0f, 100.0f);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_fog(c, cf_argb(255, 40, 60, 200), 5.0f, 35.0f);
-  const uint32_t w = 0xFFFFFFFFu;
-  V142 wall[6] = {{-40, -2, 25, w, 0, 0}, {40, -2, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0},
-                    {40, -2, 25, w, 0, 0},  {40, 30, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, wall, sizeof wall[0]);
-  const uint32_t y = 0xFFFFE080u;
-  V142 floor[6] = {{-3, -2, 2, y, 0, 0}, {3, -2, 2, y, 0, 0}, {-3, -2, 25, y, 0, 0},
-                     {3, -2, 2, y, 0, 0},  {3, -2, 25, y, 0, 0}, {-3, -2, 25, y, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, floor, sizeof floor[0]);
+  const uint32_t w = 0xFFFFFFFFu, y = 0xFFFFE080u, g = 0xFFE0FF80u;
+  cf_quad3d(c, {-40, -2, 25, 40, -2, 25, -40, 30, 25, 40, 30, 25}, w, w);
+  cf_quad3d(c, {-3, -2, 2, 3, -2, 2, -3, -2, 25, 3, -2, 25}, y, y);
   // a strip from behind the eye: clipped at the near plane, where its fog
   // comes from the distance of the vertex behind
-  const uint32_t g = 0xFFE0FF80u;
-  V142 strip[6] = {{-5.5f, -2, -6, g, 0, 0}, {-3.5f, -2, -6, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0},
-                     {-3.5f, -2, -6, g, 0, 0}, {-3.5f, -2, 12, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, strip, sizeof strip[0]);
+  cf_quad3d(c, {-5.5f, -2, -6, -3.5f, -2, -6, -5.5f, -2, 12, -3.5f, -2, 12}, g, g);
 }
 
 // Lighting: one directional sun travelling into the screen (L = (0,0,-1)),
@@ -75,39 +72,31 @@ static void lit_quad(CfCtx* c, float px, float py, float nx, float ny, float nz,
   cf_draw_up(c, CF_FVF152, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
 
+const CfLightRow cf_light_rows[9] = {
+    {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "white vertices"},
+    {0xFF80C040u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "coloured vertices"},
+    {0xFFFFFFFFu, 0, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "scaled world, no renormalising"},
+    {0xFFFFFFFFu, 1, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "scaled world, renormalised"},
+    {0xFFFFFFFFu, 0, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "long normals, no renormalising"},
+    {0xFFFFFFFFu, 1, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "long normals, renormalised"},
+    {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFFFFFFFu, 0x00808080u, 0, 0, "saturation"},
+    {0x80FFC080u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 1, 0, "vertex alpha kept"},
+    {0xFFFFFFFFu, 1, 1, 3, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 1, "non-uniform world scale"},
+};
+
 static void lighting(CfCtx* c) {
   cf_ortho_setup(c);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  // rows: vertex colour, NORMALIZENORMALS, world scale, normal length, sun, ambient
-  struct Row {
-    uint32_t colour;
-    int normalize;
-    float scale, scaleY, len;
-    uint32_t sun, ambient;
-    int blend, yAxis;
-  };
-  static const Row rows[9] = {
-      {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // white
-      {0xFF80C040u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // coloured vertices
-      {0xFFFFFFFFu, 0, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // scaled world, not renormalised
-      {0xFFFFFFFFu, 1, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // scaled world, renormalised
-      {0xFFFFFFFFu, 0, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // long normals, not renormalised
-      {0xFFFFFFFFu, 1, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // long normals, renormalised
-      {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFFFFFFFu, 0x00808080u, 0, 0},  // saturation
-      {0x80FFC080u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 1, 0},  // vertex alpha under lighting
-      {0xFFFFFFFFu, 1, 1, 3, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 1},  // non-uniform world: normals in y
-  };
   for (int r = 0; r < 9; r++) {
-    const Row& w = rows[r];
-    cf_sun(c, 0, 0, 1, w.sun, w.ambient);
+    const CfLightRow& w = cf_light_rows[r];
+    cf_sun(c, w.sun, w.ambient);
     cf_rs(c, D3DRS_NORMALIZENORMALS, (uint32_t)w.normalize);
-    cf_set_transform(c, 0, cf_scale(w.scale, w.scale * w.scaleY, w.scale));
+    cf_xform(c, D3DTS_WORLD, cf_scale_move(w.scale, w.scale * w.scaleY, w.scale, 0, 0, 0));
     if (w.blend) cf_blend(c, 1);
     for (int k = 0; k < 8; k++) {
       float cs = cf_light_cos(k), sn = sqrtf(1.0f - cs * cs);
       float nx = sn, ny = 0, nz = -cs;
       if (k == 7 || w.yAxis) nx = 0, ny = sn;
-      cf_rs(c, D3DRS_LIGHTING, 1);
       lit_quad(c, (float)(k * 8), (float)(r * 6), nx * w.len, ny * w.len, nz * w.len, w.colour, w.scale, w.scaleY);
     }
     if (w.blend) cf_rs(c, D3DRS_ALPHABLENDENABLE, 0);
@@ -232,12 +221,12 @@ static void no_texture(CfCtx* c) {
 }
 
 const CfScene g_cfShadeScenes[] = {
-    {"fog_ortho", 64, 40, 0, 0xFF102030u, fog_ortho, 0, 0, "vertex fog factors, clamping, fog before blending"},
+    {"fog_ortho", 64, 48, 0, 0xFF102030u, fog_ortho, 0, 0, "vertex fog factors, clamping, fog before blending"},
     {"fog_persp", 64, 48, 0, 0xFF102030u, fog_persp, 1, 0, "fog by view depth, across a receding floor"},
     {"lighting", 64, 54, 0, 0xFF303030u, lighting, 1, 0, "sun and ambient against known normals"},
     {"alpha_test", 64, 16, 0, 0xFF000000u, alpha_test, 0, 0, "alpha test at 127/128 of texture x vertex"},
     {"blending", 40, 40, 0, 0xFF000000u, blending, 0, 0, "alpha and additive blending, byte results"},
     {"tint", 64, 8, 0, 0xFF204060u, tint, 0, 0, "stage 1 TFACTOR tint, alpha passed through"},
     {"no_texture", 48, 16, 0, 0xFF204060u, no_texture, 0, 0, "stages that need a texture with none bound"},
+    {},
 };
-const int g_cfShadeSceneCount = sizeof g_cfShadeScenes / sizeof g_cfShadeScenes[0];

@@ -2,7 +2,8 @@
 // address modes, and the 2D layer's rectangles, lines and images.
 #include <math.h>
 
-#include "cf_scenes.h"
+#include "cf_scene.h"
+#include "gfx/gfx.h"
 
 // Point sampling at texel edges. Rows 0-63: a one-pixel-high bar 16 pixels
 // wide over the 16 texels of row 0 of a 16x16 texture, shifted by
@@ -79,14 +80,11 @@ static void persp_mip(CfCtx* c) {
   IDirect3DTexture9* t = cf_texture(c, 64, 64, 7, cf_texel_checker);
   cf_bind(c, t);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_set_transform(c, 2, cf_persp(1.0f, (float)c->w / (float)c->h, 0.5f, 100.0f));
-  cf_set_transform(c, 1, cf_look_at(0.3f, 1.2f, 0, 0.3f, 0.4f, 4));
-  const uint32_t w = 0xFFFFFFFFu;
+  cf_persp(c, 1.0f, 0.5f, 100.0f);
+  cf_xform(c, D3DTS_VIEW, m4_look_at(Vec3{0.3f, 1.2f, 0}, Vec3{0.3f, 0.4f, 4}, Vec3{0, 1, 0}));
   // coordinates off round values, so no pixel centre lands exactly on a texel edge
-  const float u0 = 0.0137f, u1 = 8.0137f, v0 = 0.0211f, v1 = 40.0211f;
-  V142 v[6] = {{-4, 0, 0.5f, w, u0, v0}, {4, 0, 0.5f, w, u1, v0}, {-4, 0, 40, w, u0, v1},
-                 {4, 0, 0.5f, w, u1, v0},  {4, 0, 40, w, u1, v1}, {-4, 0, 40, w, u0, v1}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+  const uint32_t w = 0xFFFFFFFFu;
+  cf_quad3d(c, {-4, 0, 0.5f, 4, 0, 0.5f, -4, 0, 40, 4, 0, 40}, w, w, 0.0137f, 0.0211f, 8.0137f, 40.0211f);
 }
 
 // WRAP and CLAMP: three quads with texture coordinates -1..2 over a 4x4
@@ -152,7 +150,7 @@ void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colou
 }
 
 // Glyph patterns of a made-up 5x7 font in a 128x64 atlas of 8x8 cells.
-uint32_t cf_texel_font(int, int x, int y, int, int) {
+static uint32_t texel_font(int, int x, int y, int, int) {
   int col = x / 8, row = y / 8, px = x % 8, py = y % 8;
   if (px > 4 || py > 6) return 0x00FFFFFFu;
   uint32_t code = (uint32_t)((row + 2) * 16 + col);
@@ -190,7 +188,7 @@ void cf_text(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint3
   text_raw(c, font, x, y, s, colour, t);
 }
 
-IDirect3DTexture9* cf_font(CfCtx* c) { return cf_texture(c, 128, 64, 1, cf_texel_font); }
+IDirect3DTexture9* cf_font(CfCtx* c) { return cf_texture(c, 128, 64, 1, texel_font); }
 
 static void ui_rects(CfCtx* c) {
   cf_ui_states(c);
@@ -222,5 +220,5 @@ const CfScene g_cfTexScenes[] = {
     {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 0, "mip levels and texture on a receding floor"},
     {"address_modes", 102, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP, WRAP on 48 x 20"},
     {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
+    {},
 };
-const int g_cfTexSceneCount = sizeof g_cfTexScenes / sizeof g_cfTexScenes[0];

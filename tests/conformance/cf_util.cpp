@@ -1,12 +1,11 @@
 // Scene framework: render target, read-back, resources, states and the small
 // drawing helpers the scenes share. Only IDirect3DDevice9 calls the game
 // itself makes are used, so the software device can run every scene.
-#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "cf_race.h"
 #include "cf_scene.h"
-#include "cf_scenes.h"
 
 static void say(char* err, int cap, const char* what, long hr) {
   if (err && cap > 0) snprintf(err, (size_t)cap, "%s failed (0x%08lx)", what, (unsigned long)hr & 0xFFFFFFFFul);
@@ -19,96 +18,28 @@ void cf_fail(CfCtx* c, const char* what, long hr) {
 
 // ---- matrices ---------------------------------------------------------------------------
 
-CfMat cf_identity() {
-  CfMat r;
-  memset(&r, 0, sizeof r);
-  r.m[0] = r.m[5] = r.m[10] = r.m[15] = 1;
+void cf_xform(CfCtx* c, D3DTRANSFORMSTATETYPE which, const Mat4& m) {
+  c->dev->SetTransform(which, (const D3DMATRIX*)&m);
+}
+
+Mat4 cf_scale_move(float sx, float sy, float sz, float tx, float ty, float tz) {
+  Mat4 r = {{{sx, 0, 0, 0}, {0, sy, 0, 0}, {0, 0, sz, 0}, {tx, ty, tz, 1}}};
   return r;
 }
 
-CfMat cf_mul(const CfMat& a, const CfMat& b) {
-  CfMat r;
-  for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) {
-      float s = 0;
-      for (int k = 0; k < 4; k++) s += a.m[i * 4 + k] * b.m[k * 4 + j];
-      r.m[i * 4 + j] = s;
-    }
-  return r;
+void cf_persp(CfCtx* c, float cot, float zn, float zf) {
+  D3DMATRIX m = mat_persp(cot, (float)c->w / (float)c->h, zn, zf);
+  c->dev->SetTransform(D3DTS_PROJECTION, &m);
 }
 
-CfMat cf_translate(float x, float y, float z) {
-  CfMat r = cf_identity();
-  r.m[12] = x;
-  r.m[13] = y;
-  r.m[14] = z;
-  return r;
+void cf_ortho_setup(CfCtx* c) {
+  const float zn = -1.0f, zf = 100.0f;
+  cf_xform(c, D3DTS_VIEW, cf_scale_move(1, 1, 1, 0, 0, 0));
+  Mat4 p = cf_scale_move(2 / (float)c->w, 2 / (float)c->h, 1 / (zf - zn), 0, 0, -zn / (zf - zn));
+  cf_xform(c, D3DTS_PROJECTION, p);
 }
 
-CfMat cf_scale(float x, float y, float z) {
-  CfMat r = cf_identity();
-  r.m[0] = x;
-  r.m[5] = y;
-  r.m[10] = z;
-  return r;
-}
-
-static void norm3(float* v) {
-  float l = sqrtf(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-  if (l > 0.000001f) {
-    v[0] /= l;
-    v[1] /= l;
-    v[2] /= l;
-  }
-}
-
-CfMat cf_look_at(float ex, float ey, float ez, float ax, float ay, float az) {
-  float z[3] = {ax - ex, ay - ey, az - ez};
-  norm3(z);
-  float up[3] = {0, 1, 0};
-  float x[3] = {up[1] * z[2] - up[2] * z[1], up[2] * z[0] - up[0] * z[2], up[0] * z[1] - up[1] * z[0]};
-  norm3(x);
-  float y[3] = {z[1] * x[2] - z[2] * x[1], z[2] * x[0] - z[0] * x[2], z[0] * x[1] - z[1] * x[0]};
-  CfMat r = cf_identity();
-  for (int i = 0; i < 3; i++) {
-    r.m[i * 4 + 0] = x[i];
-    r.m[i * 4 + 1] = y[i];
-    r.m[i * 4 + 2] = z[i];
-  }
-  r.m[12] = -(x[0] * ex + x[1] * ey + x[2] * ez);
-  r.m[13] = -(y[0] * ex + y[1] * ey + y[2] * ez);
-  r.m[14] = -(z[0] * ex + z[1] * ey + z[2] * ez);
-  return r;
-}
-
-CfMat cf_persp(float c, float aspect, float zn, float zf) {
-  CfMat r;
-  memset(&r, 0, sizeof r);
-  r.m[0] = c / aspect;
-  r.m[5] = c;
-  r.m[10] = zf / (zf - zn);
-  r.m[11] = 1;
-  r.m[14] = -zn * zf / (zf - zn);
-  return r;
-}
-
-CfMat cf_ortho(float w, float h, float zn, float zf) {
-  CfMat r = cf_identity();
-  r.m[0] = 2 / w;
-  r.m[5] = 2 / h;
-  r.m[10] = 1 / (zf - zn);
-  r.m[14] = -zn / (zf - zn);
-  return r;
-}
-
-void cf_set_transform(CfCtx* c, int which, const CfMat& m) {
-  D3DMATRIX d;
-  memcpy(&d, m.m, sizeof d);
-  D3DTRANSFORMSTATETYPE t = which == 0 ? D3DTS_WORLD : which == 1 ? D3DTS_VIEW : D3DTS_PROJECTION;
-  c->dev->SetTransform(t, &d);
-}
-
-// ---- resources -------------------------------------------------------------------------
+// ---- resources and states ----------------------------------------------------------------
 
 IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) {
   if (c->ntex >= CF_MAX_RES) return cf_fail(c, "too many textures", 0), nullptr;
@@ -116,31 +47,18 @@ IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) 
   HRESULT hr = c->dev->CreateTexture(w, h, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
   if (FAILED(hr) || !t) return cf_fail(c, "CreateTexture", hr), nullptr;
   c->tex[c->ntex++] = t;
-  int lw = w, lh = h;
-  for (int l = 0; l < levels; l++) {
+  for (int l = 0; l < levels; l++, w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) {
     D3DLOCKED_RECT lr;
     hr = t->LockRect(l, &lr, nullptr, 0);
     if (FAILED(hr)) return cf_fail(c, "texture LockRect", hr), t;
-    for (int y = 0; y < lh; y++) {
-      uint32_t* row = (uint32_t*)((char*)lr.pBits + (size_t)y * lr.Pitch);
-      for (int x = 0; x < lw; x++) row[x] = fn(l, x, y, lw, lh);
-    }
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) ((uint32_t*)((char*)lr.pBits + (size_t)y * lr.Pitch))[x] = fn(l, x, y, w, h);
     t->UnlockRect(l);
-    lw = lw > 1 ? lw / 2 : 1;
-    lh = lh > 1 ? lh / 2 : 1;
   }
   return t;
 }
 
-// ---- states ------------------------------------------------------------------------------
-
 void cf_rs(CfCtx* c, uint32_t state, uint32_t value) { c->dev->SetRenderState((D3DRENDERSTATETYPE)state, value); }
-
-void cf_rsf(CfCtx* c, uint32_t state, float value) {
-  uint32_t bits;
-  memcpy(&bits, &value, 4);
-  cf_rs(c, state, bits);
-}
 
 void cf_tss(CfCtx* c, int stage, uint32_t type, uint32_t value) {
   c->dev->SetTextureStageState((DWORD)stage, (D3DTEXTURESTAGESTATETYPE)type, value);
@@ -153,90 +71,38 @@ void cf_samp(CfCtx* c, int sampler, uint32_t type, uint32_t value) {
 void cf_bind(CfCtx* c, IDirect3DTexture9* t) { c->dev->SetTexture(0, t); }
 
 void cf_defaults(CfCtx* c) {
+  cf_game_states(c->dev);
   static const uint32_t rs[][2] = {
-      {D3DRS_ZENABLE, 1},
-      {D3DRS_ZWRITEENABLE, 1},
-      {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
-      {D3DRS_CULLMODE, D3DCULL_CCW},
-      {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
-      {D3DRS_DITHERENABLE, 0},
-      {D3DRS_SPECULARENABLE, 0},
-      {D3DRS_COLORVERTEX, 1},
-      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
-      {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1},
-      {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL},
-      {D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL},
-      {D3DRS_NORMALIZENORMALS, 1},
-      {D3DRS_ALPHAREF, 128},
-      {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
-      {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
-      {D3DRS_FOGTABLEMODE, D3DFOG_NONE},
-      {D3DRS_RANGEFOGENABLE, 0},
-      // Not among the game's defaults, but every scene starts from them.
-      {D3DRS_LIGHTING, 0},
-      {D3DRS_FOGENABLE, 0},
-      {D3DRS_FOGCOLOR, 0},
-      {D3DRS_ALPHABLENDENABLE, 0},
-      {D3DRS_ALPHATESTENABLE, 0},
-      {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-      {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-      {D3DRS_AMBIENT, 0},
-      {D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu},
+      {D3DRS_FOGCOLOR, 0},      {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+      {D3DRS_AMBIENT, 0},       {D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu},
   };
   for (const auto& s : rs) cf_rs(c, s[0], s[1]);
-  cf_tss(c, 0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  cf_tss(c, 0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  cf_tss(c, 0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  cf_tss(c, 0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  cf_tss(c, 0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-  cf_tss(c, 0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  cf_tss(c, 1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-  cf_tss(c, 1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-  for (int s = 0; s < 2; s++) {
-    cf_samp(c, s, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-    cf_samp(c, s, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-    cf_samp(c, s, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-    cf_samp(c, s, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
-    cf_samp(c, s, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
-  }
-  D3DMATERIAL9 m;
-  memset(&m, 0, sizeof m);
-  m.Diffuse.r = m.Diffuse.g = m.Diffuse.b = m.Diffuse.a = 1;
-  m.Ambient.r = m.Ambient.g = m.Ambient.b = m.Ambient.a = 1;
-  c->dev->SetMaterial(&m);
-  CfMat id = cf_identity();
-  for (int i = 0; i < 3; i++) cf_set_transform(c, i, id);
+  const D3DTRANSFORMSTATETYPE all[3] = {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION};
+  for (D3DTRANSFORMSTATETYPE t : all) cf_xform(c, t, cf_scale_move(1, 1, 1, 0, 0, 0));
   c->dev->SetTexture(1, nullptr);
   cf_bind(c, c->white);
 }
 
 void cf_blend(CfCtx* c, int mode) {
-  if (mode == 0) {
-    cf_rs(c, D3DRS_ALPHABLENDENABLE, 0);
-    cf_rs(c, D3DRS_ALPHATESTENABLE, 1);
-    return;
-  }
-  cf_rs(c, D3DRS_ALPHABLENDENABLE, 1);
-  cf_rs(c, D3DRS_ALPHATESTENABLE, 0);
+  cf_rs(c, D3DRS_ALPHABLENDENABLE, mode != 0);
+  cf_rs(c, D3DRS_ALPHATESTENABLE, mode == 0);
+  if (mode == 0) return;
   cf_rs(c, D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   cf_rs(c, D3DRS_DESTBLEND, mode == 2 ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA);
 }
 
 void cf_tint(CfCtx* c, uint32_t colour) {
-  if (colour == 0xFFFFFFFFu) {
-    cf_tss(c, 1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    cf_tss(c, 1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    return;
-  }
+  int on = colour != 0xFFFFFFFFu;
+  cf_tss(c, 1, D3DTSS_COLOROP, on ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+  cf_tss(c, 1, D3DTSS_ALPHAOP, on ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE);
+  if (!on) return;
   cf_rs(c, D3DRS_TEXTUREFACTOR, colour);
-  cf_tss(c, 1, D3DTSS_COLOROP, D3DTOP_MODULATE);
   cf_tss(c, 1, D3DTSS_COLORARG1, D3DTA_CURRENT);
   cf_tss(c, 1, D3DTSS_COLORARG2, D3DTA_TFACTOR);
-  cf_tss(c, 1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
   cf_tss(c, 1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
 }
 
-void cf_sun(CfCtx* c, float dx, float dy, float dz, uint32_t colour, uint32_t ambient) {
+void cf_sun(CfCtx* c, uint32_t colour, uint32_t ambient) {
   D3DLIGHT9 l;
   memset(&l, 0, sizeof l);
   l.Type = D3DLIGHT_DIRECTIONAL;
@@ -244,11 +110,7 @@ void cf_sun(CfCtx* c, float dx, float dy, float dz, uint32_t colour, uint32_t am
   l.Diffuse.g = (float)((colour >> 8) & 255) / 255.0f;
   l.Diffuse.b = (float)(colour & 255) / 255.0f;
   l.Diffuse.a = 1;
-  float d[3] = {dx, dy, dz};
-  norm3(d);
-  l.Direction.x = d[0];
-  l.Direction.y = d[1];
-  l.Direction.z = d[2];
+  l.Direction.z = 1;
   l.Range = 1000;
   c->dev->SetLight(0, &l);
   c->dev->LightEnable(0, TRUE);
@@ -258,19 +120,13 @@ void cf_sun(CfCtx* c, float dx, float dy, float dz, uint32_t colour, uint32_t am
 
 void cf_fog(CfCtx* c, uint32_t colour, float start, float end) {
   cf_rs(c, D3DRS_FOGCOLOR, colour);
-  cf_rsf(c, D3DRS_FOGSTART, start);
-  cf_rsf(c, D3DRS_FOGEND, end);
+  cf_rs(c, D3DRS_FOGSTART, fbits(start));
+  cf_rs(c, D3DRS_FOGEND, fbits(end));
   cf_rs(c, D3DRS_FOGENABLE, 1);
 }
 
 void cf_viewport(CfCtx* c, int x, int y, int w, int h) {
-  D3DVIEWPORT9 vp;
-  vp.X = (DWORD)x;
-  vp.Y = (DWORD)y;
-  vp.Width = (DWORD)w;
-  vp.Height = (DWORD)h;
-  vp.MinZ = 0;
-  vp.MaxZ = 1;
+  D3DVIEWPORT9 vp = {(DWORD)x, (DWORD)y, (DWORD)w, (DWORD)h, 0, 1};
   c->dev->SetViewport(&vp);
 }
 
@@ -298,6 +154,25 @@ void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float 
 
 void cf_rect(CfCtx* c, int x, int y, int w, int h, uint32_t colour) {
   cf_quad2d(c, (float)x - 0.5f, (float)y - 0.5f, (float)(x + w) - 0.5f, (float)(y + h) - 0.5f, colour);
+}
+
+void cf_quad3d(CfCtx* c, std::initializer_list<float> p, uint32_t ca, uint32_t cc, float u0, float v0, float u1,
+               float v1) {
+  const float* q = p.begin();
+  V142 a = {q[0], q[1], q[2], ca, u0, v0}, b = {q[3], q[4], q[5], ca, u1, v0};
+  V142 e = {q[6], q[7], q[8], cc, u0, v1}, d = {q[9], q[10], q[11], cc, u1, v1};
+  V142 v[6] = {a, b, e, b, d, e};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+}
+
+void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl, float dr, uint32_t colour, float u0,
+                 float v0, float u1, float v1) {
+  float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
+  float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
+  float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
+  V142 v[6] = {{x0, y0, dl, colour, u0, v0}, {x1, y0, dr, colour, u1, v0}, {x0, y1, dl, colour, u0, v1},
+               {x1, y0, dr, colour, u1, v0}, {x1, y1, dr, colour, u1, v1}, {x0, y1, dl, colour, u0, v1}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
 
 // ---- one scene -------------------------------------------------------------------------------
@@ -367,29 +242,21 @@ done:
 
 // ---- scene table -------------------------------------------------------------------------
 
-static const CfScene* table(int i, int* count) {
-  const CfScene* lists[] = {g_cfRasterScenes, g_cfShadeScenes, g_cfTexScenes, g_cfCompScenes};
-  const int counts[] = {g_cfRasterSceneCount, g_cfShadeSceneCount, g_cfTexSceneCount, g_cfCompSceneCount};
-  int total = 0;
-  const CfScene* hit = nullptr;
-  for (int k = 0; k < 4; k++) {
-    if (!hit && i >= total && i < total + counts[k]) hit = &lists[k][i - total];
-    total += counts[k];
-  }
-  if (count) *count = total;
-  return hit;
+const CfScene* cf_scene(int i) {
+  static const CfScene* const lists[] = {g_cfRasterScenes, g_cfShadeScenes, g_cfTexScenes, g_cfCompScenes};
+  for (const CfScene* s : lists)
+    for (; s->name; s++)
+      if (i-- == 0) return s;
+  return nullptr;
 }
 
 int cf_scene_count() {
-  int n;
-  table(-1, &n);
+  int n = 0;
+  while (cf_scene(n)) n++;
   return n;
 }
 
-const CfScene* cf_scene(int i) { return table(i, nullptr); }
-
-
-// ---- shared patterns and helpers -------------------------------------------------------------
+// ---- shared patterns -------------------------------------------------------------------------
 
 uint32_t cf_level_colour(int level) {
   static const uint32_t c[8] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u,
@@ -408,19 +275,4 @@ uint32_t cf_texel_index(int, int x, int y, int w, int) {
   uint32_t i = (uint32_t)(y * w + x);
   uint32_t h = i * 2654435761u;
   return 0xFF000000u | ((i * 37u + 11u) & 255u) << 16 | ((h >> 24) & 255u) << 8 | ((i * 151u + 90u) & 255u);
-}
-
-void cf_ortho_setup(CfCtx* c) {
-  cf_set_transform(c, 1, cf_identity());
-  cf_set_transform(c, 2, cf_ortho((float)c->w, (float)c->h, -1.0f, 100.0f));
-}
-
-void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl, float dr, uint32_t colour, float u0,
-                 float v0, float u1, float v1) {
-  float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
-  float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
-  float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
-  V142 v[6] = {{x0, y0, dl, colour, u0, v0}, {x1, y0, dr, colour, u1, v0}, {x0, y1, dl, colour, u0, v1},
-                 {x1, y0, dr, colour, u1, v0}, {x1, y1, dr, colour, u1, v1}, {x0, y1, dl, colour, u0, v1}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
