@@ -170,9 +170,7 @@ void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl,
   float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
   float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
   float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
-  V142 v[6] = {{x0, y0, dl, colour, u0, v0}, {x1, y0, dr, colour, u1, v0}, {x0, y1, dl, colour, u0, v1},
-               {x1, y0, dr, colour, u1, v0}, {x1, y1, dr, colour, u1, v1}, {x0, y1, dl, colour, u0, v1}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+  cf_quad3d(c, {x0, y0, dl, x1, y0, dr, x0, y1, dl, x1, y1, dr}, colour, colour, u0, v0, u1, v1);
 }
 
 // ---- one scene -------------------------------------------------------------------------------
