@@ -32,6 +32,12 @@ std::string cf_fact_check(int i, CfPicFn get) {
 
 namespace {
 
+// 8-bit product as the blender computes it.
+int cf_mul8(int x, int y) {
+  int t = x * y;
+  return (t + (t >> 8) + 128) >> 8;
+}
+
 int ch(uint32_t c, int i) { return (int)(c >> (16 - 8 * i)) & 255; }  // 0 red, 1 green, 2 blue
 int rnd(double v) { return (int)floor(v + 0.5); }
 uint32_t rgb(int r, int g, int b) { return (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b; }

@@ -30,9 +30,3 @@ extern const int g_cfFactCount;
 // Checks fact i on the pictures get gives: "" when it holds, else the
 // violations, one a line ("no picture" when its scene has none).
 std::string cf_fact_check(int i, CfPicFn get);
-
-// 8-bit product as the blender computes it.
-static inline int cf_mul8(int x, int y) {
-  int t = x * y;
-  return (t + (t >> 8) + 128) >> 8;
-}

@@ -59,8 +59,6 @@ Mat4 cf_scale_move(float sx, float sy, float sz, float tx, float ty, float tz);
 // Perspective projection for the scene's aspect, cot(fovy/2) = cot given
 // directly (no trigonometry: both sides must compute the very same numbers).
 void cf_persp(CfCtx* c, float cot, float zn, float zf);
-// Orthographic projection, w x h centred, depth -1..100, identity view.
-void cf_ortho_setup(CfCtx* c);
 
 void cf_fail(CfCtx* c, const char* what, long hr);  // the scene cannot be drawn (first reason kept)
 
@@ -76,18 +74,12 @@ void cf_samp(CfCtx* c, int sampler, uint32_t type, uint32_t value);
 void cf_bind(CfCtx* c, IDirect3DTexture9* t);  // stage 0; null unbinds
 void cf_blend(CfCtx* c, int mode);             // as the game: 0 opaque + alpha test, 1 alpha, 2 additive
 void cf_tint(CfCtx* c, uint32_t colour);        // stage 1 TFACTOR; 0xFFFFFFFF off
-void cf_sun(CfCtx* c, uint32_t colour, uint32_t ambient);  // lighting on, light travelling along +z
-void cf_fog(CfCtx* c, uint32_t colour, float start, float end);  // enables vertex fog
 void cf_viewport(CfCtx* c, int x, int y, int w, int h);
 
 // Screen-space drawing. The quad is the game's UI quad: corners (x0, y0) and
 // (x1, y1) as given (callers add the -0.5 shift where the game does).
 void cf_quad2d(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour, float u0 = 0, float v0 = 0,
                float u1 = 1, float v1 = 1, float z = 0);
-void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float y2, uint32_t c0, uint32_t c1,
-              uint32_t c2, float z = 0);
-// Pixel-exact rectangle of the UI layer: covers pixels x..x+w-1, y..y+h-1.
-void cf_rect(CfCtx* c, int x, int y, int w, int h, uint32_t colour);
 void cf_draw_up(CfCtx* c, uint32_t fvf, uint32_t prim, uint32_t count, const void* v, uint32_t stride);
 // A 3D quad, corners p = a, b, c, d (x, y, z each), as the triangles (a, b, c)
 // and (b, d, c); colour ca at a and b, cc at c and d; texture coordinates
@@ -97,26 +89,15 @@ void cf_quad3d(CfCtx* c, std::initializer_list<float> p, uint32_t ca, uint32_t c
 
 // ---- texture patterns and the scenes' parameters ----------------------------------------
 
-static inline uint32_t cf_argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
-  return a << 24 | r << 16 | g << 8 | b;
-}
-
 // 2x2-texel checker of two colours per level (lighter on odd texels).
 uint32_t cf_texel_checker(int level, int x, int y, int w, int h);
 // Every texel its own colour (index = y * w + x), opaque.
 uint32_t cf_texel_index(int level, int x, int y, int w, int h);
-// Level n filled with colour n of cf_level_colour.
-uint32_t cf_texel_level(int level, int x, int y, int w, int h);
+// Level n of a mip-mapped texture: colour n.
 uint32_t cf_level_colour(int level);
-
-// Quad over the pixel rectangle [px0, px1) x [py0, py1) under
-// cf_ortho_setup; view depth dl at its left corners, dr at its right ones.
-void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl, float dr, uint32_t colour,
-                 float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1);
 
 // Parameters of the scenes, for the checks of their pictures.
 float cf_fill_offset(int i);        // edge offset of bar i in fill_edges
-float cf_point_offset(int row);     // texel offset of row in point_edges
 float cf_mip_footprint(int row, int col);  // texels per pixel of a mip_select cell
 float cf_light_cos(int col);        // N.L of a lighting column
 struct CfLightRow {                 // a row of lighting
@@ -133,7 +114,6 @@ extern const uint8_t cf_alpha_pairs[16][2];     // alpha_test: texel alpha, vert
 extern const uint8_t cf_blend_alphas[10];       // blending: source alpha per column
 extern const uint8_t cf_blend_pairs[3][3][2];   // blending: (source, destination) per row and channel
 extern const uint8_t cf_blend_products[10][2];  // blending rows 8, 9: byte products
-extern const uint32_t cf_tint_cases[8][3];      // tint: texel, vertex colour, factor
 
 extern const CfScene g_cfRasterScenes[], g_cfShadeScenes[], g_cfTexScenes[], g_cfCompScenes[];
 

@@ -2,6 +2,12 @@
 // shared edges, culling, strips, depth, clipping, clears and viewports.
 #include "cf_scene.h"
 
+static void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float y2, uint32_t c0, uint32_t c1,
+              uint32_t c2, float z = 0) {
+  V144 v[3] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}, {x2, y2, z, 1, c2, 0, 0}};
+  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 1, v, sizeof v[0]);
+}
+
 // Rectangles whose edges sweep across pixel centres in fine steps. Rows
 // 0-63: one-pixel-high bars, left edge at 4 + o, right edge at 12 + o;
 // columns 32-95: one-pixel-wide bars, top edge at 4 + o, bottom at 12 + o.

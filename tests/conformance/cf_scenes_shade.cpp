@@ -1,8 +1,59 @@
 // Scenes about a pixel's colour: fog, lighting, alpha test, blending, the
 // tint stage and stages without a texture.
 #include <math.h>
+#include <string.h>
 
 #include "cf_scene.h"
+
+static uint32_t cf_argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+
+// Orthographic projection, w x h centred, depth -1..100, identity view.
+static void cf_ortho_setup(CfCtx* c) {
+  const float zn = -1.0f, zf = 100.0f;
+  cf_xform(c, D3DTS_VIEW, cf_scale_move(1, 1, 1, 0, 0, 0));
+  Mat4 p = cf_scale_move(2 / (float)c->w, 2 / (float)c->h, 1 / (zf - zn), 0, 0, -zn / (zf - zn));
+  cf_xform(c, D3DTS_PROJECTION, p);
+}
+
+// Quad over the pixel rectangle [px0, px1) x [py0, py1) under
+// cf_ortho_setup; view depth dl at its left corners, dr at its right ones.
+static void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl, float dr, uint32_t colour,
+                        float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1) {
+  float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
+  float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
+  float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
+  cf_quad3d(c, {x0, y0, dl, x1, y0, dr, x0, y1, dl, x1, y1, dr}, colour, colour, u0, v0, u1, v1);
+}
+
+// Pixel-exact rectangle of the UI layer: covers pixels x..x+w-1, y..y+h-1.
+static void cf_rect(CfCtx* c, int x, int y, int w, int h, uint32_t colour) {
+  cf_quad2d(c, (float)x - 0.5f, (float)y - 0.5f, (float)(x + w) - 0.5f, (float)(y + h) - 0.5f, colour);
+}
+
+// Lighting on, with one light travelling along +z.
+static void cf_sun(CfCtx* c, uint32_t colour, uint32_t ambient) {
+  D3DLIGHT9 l;
+  memset(&l, 0, sizeof l);
+  l.Type = D3DLIGHT_DIRECTIONAL;
+  l.Diffuse.r = (float)((colour >> 16) & 255) / 255.0f;
+  l.Diffuse.g = (float)((colour >> 8) & 255) / 255.0f;
+  l.Diffuse.b = (float)(colour & 255) / 255.0f;
+  l.Diffuse.a = 1;
+  l.Direction.z = 1;
+  l.Range = 1000;
+  c->dev->SetLight(0, &l);
+  c->dev->LightEnable(0, TRUE);
+  cf_rs(c, D3DRS_AMBIENT, ambient);
+  cf_rs(c, D3DRS_LIGHTING, 1);
+}
+
+// Vertex fog on.
+static void cf_fog(CfCtx* c, uint32_t colour, float start, float end) {
+  cf_rs(c, D3DRS_FOGCOLOR, colour);
+  cf_rs(c, D3DRS_FOGSTART, fbits(start));
+  cf_rs(c, D3DRS_FOGEND, fbits(end));
+  cf_rs(c, D3DRS_FOGENABLE, 1);
+}
 
 // Linear vertex fog (start 10, end 20) under an orthographic camera, so
 // position and depth are independent. Rows of 8 pixels:
@@ -174,7 +225,7 @@ static void blending(CfCtx* c) {
 }
 
 // The tint stage: texture x vertex colour x TFACTOR, alpha passed through.
-const uint32_t cf_tint_cases[8][3] = {
+static const uint32_t cf_tint_cases[8][3] = {
     // texel, vertex colour, factor
     {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF808080u}, {0xFFC86432u, 0xFFFFFFFFu, 0xFF808080u},
     {0xFFFFFFFFu, 0xFFC86432u, 0xFFFF0080u}, {0xFFC86432u, 0xFF64C896u, 0xFF808080u},

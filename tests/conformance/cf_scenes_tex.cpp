@@ -5,10 +5,12 @@
 #include "cf_scene.h"
 #include "gfx/gfx.h"
 
+static uint32_t cf_texel_level(int level, int, int, int, int) { return cf_level_colour(level); }
+
 // Point sampling at texel edges. Rows 0-63: a one-pixel-high bar 16 pixels
 // wide over the 16 texels of row 0 of a 16x16 texture, shifted by
 // cf_point_offset(row) texels; columns 24-87: the same down column 0.
-float cf_point_offset(int row) {
+static float cf_point_offset(int row) {
   return row < 32 ? (float)(row - 16) / 32.0f : -0.5f + (float)(row - 48) / 512.0f;
 }
 

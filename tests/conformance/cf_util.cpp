@@ -32,13 +32,6 @@ void cf_persp(CfCtx* c, float cot, float zn, float zf) {
   c->dev->SetTransform(D3DTS_PROJECTION, &m);
 }
 
-void cf_ortho_setup(CfCtx* c) {
-  const float zn = -1.0f, zf = 100.0f;
-  cf_xform(c, D3DTS_VIEW, cf_scale_move(1, 1, 1, 0, 0, 0));
-  Mat4 p = cf_scale_move(2 / (float)c->w, 2 / (float)c->h, 1 / (zf - zn), 0, 0, -zn / (zf - zn));
-  cf_xform(c, D3DTS_PROJECTION, p);
-}
-
 // ---- resources and states ----------------------------------------------------------------
 
 IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn) {
@@ -102,29 +95,6 @@ void cf_tint(CfCtx* c, uint32_t colour) {
   cf_tss(c, 1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
 }
 
-void cf_sun(CfCtx* c, uint32_t colour, uint32_t ambient) {
-  D3DLIGHT9 l;
-  memset(&l, 0, sizeof l);
-  l.Type = D3DLIGHT_DIRECTIONAL;
-  l.Diffuse.r = (float)((colour >> 16) & 255) / 255.0f;
-  l.Diffuse.g = (float)((colour >> 8) & 255) / 255.0f;
-  l.Diffuse.b = (float)(colour & 255) / 255.0f;
-  l.Diffuse.a = 1;
-  l.Direction.z = 1;
-  l.Range = 1000;
-  c->dev->SetLight(0, &l);
-  c->dev->LightEnable(0, TRUE);
-  cf_rs(c, D3DRS_AMBIENT, ambient);
-  cf_rs(c, D3DRS_LIGHTING, 1);
-}
-
-void cf_fog(CfCtx* c, uint32_t colour, float start, float end) {
-  cf_rs(c, D3DRS_FOGCOLOR, colour);
-  cf_rs(c, D3DRS_FOGSTART, fbits(start));
-  cf_rs(c, D3DRS_FOGEND, fbits(end));
-  cf_rs(c, D3DRS_FOGENABLE, 1);
-}
-
 void cf_viewport(CfCtx* c, int x, int y, int w, int h) {
   D3DVIEWPORT9 vp = {(DWORD)x, (DWORD)y, (DWORD)w, (DWORD)h, 0, 1};
   c->dev->SetViewport(&vp);
@@ -146,16 +116,6 @@ void cf_quad2d(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour
   cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
 
-void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float y2, uint32_t c0, uint32_t c1,
-              uint32_t c2, float z) {
-  V144 v[3] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}, {x2, y2, z, 1, c2, 0, 0}};
-  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 1, v, sizeof v[0]);
-}
-
-void cf_rect(CfCtx* c, int x, int y, int w, int h, uint32_t colour) {
-  cf_quad2d(c, (float)x - 0.5f, (float)y - 0.5f, (float)(x + w) - 0.5f, (float)(y + h) - 0.5f, colour);
-}
-
 void cf_quad3d(CfCtx* c, std::initializer_list<float> p, uint32_t ca, uint32_t cc, float u0, float v0, float u1,
                float v1) {
   const float* q = p.begin();
@@ -163,14 +123,6 @@ void cf_quad3d(CfCtx* c, std::initializer_list<float> p, uint32_t ca, uint32_t c
   V142 e = {q[6], q[7], q[8], cc, u0, v1}, d = {q[9], q[10], q[11], cc, u1, v1};
   V142 v[6] = {a, b, e, b, d, e};
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
-}
-
-void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl, float dr, uint32_t colour, float u0,
-                 float v0, float u1, float v1) {
-  float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
-  float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
-  float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
-  cf_quad3d(c, {x0, y0, dl, x1, y0, dr, x0, y1, dl, x1, y1, dr}, colour, colour, u0, v0, u1, v1);
 }
 
 // ---- one scene -------------------------------------------------------------------------------
@@ -261,8 +213,6 @@ uint32_t cf_level_colour(int level) {
                                 0xFFFF00FFu, 0xFF00FFFFu, 0xFFFFFFFFu, 0xFF808080u};
   return c[level & 7];
 }
-
-uint32_t cf_texel_level(int level, int, int, int, int) { return cf_level_colour(level); }
 
 uint32_t cf_texel_checker(int level, int x, int y, int, int) {
   uint32_t c = cf_level_colour(level);
