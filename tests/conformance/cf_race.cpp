@@ -98,12 +98,6 @@ void build_props(std::vector<V152>& pv, std::vector<uint16_t>& pi, std::vector<V
   }
 }
 
-void draw_mesh(IDirect3DDevice9* d, const CfRaceMesh& m) {
-  d->SetStreamSource(0, m.vb, 0, sizeof(V152));
-  d->SetIndices(m.ib);
-  d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m.nv, 0, m.ni / 3);
-}
-
 }  // namespace
 
 IDirect3DTexture9* cf_noise_texture(IDirect3DDevice9* dev, int w, uint32_t base, uint32_t& rng) {
@@ -209,10 +203,10 @@ void cf_race_states(IDirect3DDevice9* dev) {
 }
 
 int cf_low_target(IDirect3DDevice9* d, int w, int h, IDirect3DTexture9** tex, IDirect3DSurface9** surf,
-                  IDirect3DSurface9** depth) {
+                  IDirect3DSurface9** depth, D3DFORMAT depthFormat) {
   return SUCCEEDED(d->CreateTexture(w, h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, tex, nullptr)) &&
          *tex && SUCCEEDED((*tex)->GetSurfaceLevel(0, surf)) && *surf &&
-         SUCCEEDED(d->CreateDepthStencilSurface(w, h, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE, depth, nullptr)) &&
+         SUCCEEDED(d->CreateDepthStencilSurface(w, h, depthFormat, D3DMULTISAMPLE_NONE, 0, TRUE, depth, nullptr)) &&
          *depth;
 }
 
@@ -291,7 +285,9 @@ void cf_race_frame(CfRace* r, float t, IDirect3DSurface9* target, int w, int h) 
   d->SetFVF(0x152);
   for (int i = 0; i < 5; i++) {
     d->SetTexture(0, r->tex[i]);
-    draw_mesh(d, r->mesh[i]);
+    d->SetStreamSource(0, r->mesh[i].vb, 0, sizeof(V152));
+    d->SetIndices(r->mesh[i].ib);
+    d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, r->mesh[i].nv, 0, r->mesh[i].ni / 3);
   }
   d->SetRenderState(D3DRS_FOGENABLE, 0);
   d->SetRenderState(D3DRS_LIGHTING, 0);

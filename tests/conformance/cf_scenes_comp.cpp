@@ -7,6 +7,33 @@
 #include "cf_race.h"
 #include "cf_scene.h"
 
+// Glyph patterns of a made-up 5x7 font in a 128x64 atlas of 8x8 cells.
+static uint32_t texel_font(int, int x, int y, int, int) {
+  int col = x / 8, row = y / 8, px = x % 8, py = y % 8;
+  if (px > 4 || py > 6) return 0x00FFFFFFu;
+  uint32_t code = (uint32_t)((row + 2) * 16 + col);
+  uint32_t h = (code * 2654435761u) ^ ((uint32_t)(py * 5 + px) * 40503u);
+  h ^= h >> 13;
+  h *= 0x5bd1e995u;
+  h ^= h >> 15;
+  return (h & 3u) ? 0xFFFFFFFFu : 0x00FFFFFFu;
+}
+
+// One line of capitals, digits and signs as the 2D layer draws it at scale 1:
+// 6-pixel cells, a shadow one pixel down and right.
+static void text(CfCtx* c, IDirect3DTexture9* font, float x, float y, uint32_t colour, const char* t) {
+  for (int pass = 0; pass < 2; pass++) {
+    float pen = x + (float)(1 - pass), top = y + (float)(1 - pass);
+    uint32_t col = pass ? colour : (colour & 0xFF000000u) | 0x101018u;
+    for (const char* p = t; *p; p++, pen += 6) {
+      unsigned ch = (unsigned char)*p;
+      if (ch == ' ') continue;
+      float u0 = (float)(ch % 16) * 8 / 128, v0 = (float)(ch / 16 - 2) * 8 / 64;
+      cf_ui_quad(c, font, col, pen, top, pen + 6, top + 8, u0, v0, u0 + 6.0f / 128, v0 + 8.0f / 64);
+    }
+  }
+}
+
 // The low-resolution frame and its magnification onto the back buffer, as
 // the frame end does it: bars cleared black, one clamped, point-sampled
 // quad from (upX - 0.5, upY - 0.5) to that plus the scaled size. An 80x60
@@ -36,8 +63,7 @@ static void magnify(CfCtx* c) {
   IDirect3DTexture9* noise = cf_texture(c, 32, 32, 1, cf_texel_index);
   cf_ui_quad(c, noise, 0xFFFFFFFFu, 4, 12, 36, 44, 0, 0, 1, 1);
   cf_ui_quad(c, noise, 0xFFFFFFFFu, 40, 12, 72, 28, 0.25f, 0.5f, 0.75f, 0.75f);
-  IDirect3DTexture9* font = cf_font(c);
-  cf_text(c, font, 2, 2, 1, 0xFFFFFFFFu, "1/4 GO");
+  text(c, cf_texture(c, 128, 64, 1, texel_font), 2, 2, 0xFFFFFFFFu, "1/4 GO");
   cf_ui_rect(c, (float)lowW - 12, 2, 10, 4, 0xC0FF2020u);
   cf_ui_line(c, 40, 56, 76, 32, 0xFFFFFF00u);
   cf_defaults(c);

@@ -151,47 +151,6 @@ void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colou
   }
 }
 
-// Glyph patterns of a made-up 5x7 font in a 128x64 atlas of 8x8 cells.
-static uint32_t texel_font(int, int x, int y, int, int) {
-  int col = x / 8, row = y / 8, px = x % 8, py = y % 8;
-  if (px > 4 || py > 6) return 0x00FFFFFFu;
-  uint32_t code = (uint32_t)((row + 2) * 16 + col);
-  uint32_t h = (code * 2654435761u) ^ ((uint32_t)(py * 5 + px) * 40503u);
-  h ^= h >> 13;
-  h *= 0x5bd1e995u;
-  h ^= h >> 15;
-  return (h & 3u) ? 0xFFFFFFFFu : 0x00FFFFFFu;
-}
-
-static void text_raw(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint32_t colour, const char* t) {
-  float pen = x;
-  for (; *t; t++) {
-    unsigned ch = (unsigned char)*t;
-    if (ch == 10) {
-      pen = x;
-      y += 9 * s;
-      continue;
-    }
-    if (ch == ' ') {
-      pen += 6 * s;
-      continue;
-    }
-    if (ch >= 'a' && ch <= 'z') ch -= 32;
-    if (ch < 32 || ch > 127) ch = '?';
-    float u0 = (float)(ch % 16) * 8 / 128, v0 = (float)(ch / 16 - 2) * 8 / 64;
-    cf_ui_quad(c, font, colour, pen, y, pen + 6 * s, y + 8 * s, u0, v0, u0 + 6.0f / 128, v0 + 8.0f / 64);
-    pen += 6 * s;
-  }
-}
-
-void cf_text(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint32_t colour, const char* t) {
-  float d = s >= 2 ? 2.0f : 1.0f;
-  text_raw(c, font, x + d, y + d, s, (colour & 0xFF000000u) | 0x101018u, t);
-  text_raw(c, font, x, y, s, colour, t);
-}
-
-IDirect3DTexture9* cf_font(CfCtx* c) { return cf_texture(c, 128, 64, 1, texel_font); }
-
 static void ui_rects(CfCtx* c) {
   cf_ui_states(c);
   cf_ui_rect(c, 2, 2, 1, 1, 0xFFFFFFFFu);

@@ -135,24 +135,15 @@ int cf_render(IDirect3DDevice9* dev, const CfScene* s, uint32_t* out, char* err,
   c.dev = dev;
   c.w = s->w;
   c.h = s->h;
-  IDirect3DSurface9* back = nullptr;
-  IDirect3DSurface9* sys = nullptr;
+  IDirect3DSurface9 *back = nullptr, *sys = nullptr;
   D3DLOCKED_RECT lr;
   int ok = 0;
   HRESULT hr = dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
   if (FAILED(hr)) back = nullptr;
-#define CF_TRY(call, got, what)          \
-  hr = (call);                           \
-  if (FAILED(hr) || !(got)) {            \
-    say(err, errCap, what, hr);          \
-    goto done;                           \
+  if (!cf_low_target(dev, s->w, s->h, &c.rtTex, &c.rt, &c.ds, s->depth16 ? D3DFMT_D16 : D3DFMT_D24X8)) {
+    say(err, errCap, "render target", 0);
+    goto done;
   }
-  CF_TRY(dev->CreateTexture(s->w, s->h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &c.rtTex, nullptr),
-         c.rtTex, "CreateTexture(RT)");
-  CF_TRY(c.rtTex->GetSurfaceLevel(0, &c.rt), c.rt, "GetSurfaceLevel");
-  CF_TRY(dev->CreateDepthStencilSurface(s->w, s->h, s->depth16 ? D3DFMT_D16 : D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0,
-                                        TRUE, &c.ds, nullptr),
-         c.ds, "CreateDepthStencilSurface");
   c.white = cf_texture(&c, 1, 1, 1, texel_white);
   dev->SetRenderTarget(0, c.rt);
   dev->SetDepthStencilSurface(c.ds);
@@ -166,11 +157,13 @@ int cf_render(IDirect3DDevice9* dev, const CfScene* s, uint32_t* out, char* err,
     snprintf(err, (size_t)errCap, "%s", c.err);
     goto done;
   }
-  CF_TRY(dev->CreateOffscreenPlainSurface(s->w, s->h, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), sys,
-         "CreateOffscreenPlainSurface");
-  CF_TRY(dev->GetRenderTargetData(c.rt, sys), true, "GetRenderTargetData");
-  CF_TRY(sys->LockRect(&lr, nullptr, 0), true, "LockRect");
-#undef CF_TRY
+  hr = dev->CreateOffscreenPlainSurface(s->w, s->h, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
+  if (SUCCEEDED(hr) && sys) hr = dev->GetRenderTargetData(c.rt, sys);
+  if (SUCCEEDED(hr) && sys) hr = sys->LockRect(&lr, nullptr, 0);
+  if (FAILED(hr) || !sys) {
+    say(err, errCap, "read-back", hr);
+    goto done;
+  }
   for (int y = 0; y < s->h; y++) {
     const uint32_t* row = (const uint32_t*)((const char*)lr.pBits + (size_t)y * lr.Pitch);
     for (int x = 0; x < s->w; x++) out[y * s->w + x] = row[x] & 0xFFFFFFu;
