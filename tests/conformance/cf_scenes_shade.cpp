@@ -164,19 +164,14 @@ static uint32_t texel_alpha(int, int x, int, int, int) { return (uint32_t)cf_alp
 static void alpha_test(CfCtx* c) {
   IDirect3DTexture9* t = cf_texture(c, 16, 1, 1, texel_alpha);
   cf_bind(c, t);
-  cf_blend(c, 0);
-  for (int k = 0; k < 16; k++) {
-    float x = (float)(k * 4) - 0.5f;
-    uint32_t col = cf_argb(cf_alpha_pairs[k][1], 0x40, 0xC0, 0xFF);
-    cf_quad2d(c, x, -0.5f, x + 4, 7.5f, col, (float)k / 16.0f, 0, (float)(k + 1) / 16.0f, 1);
-  }
-  // the same through the additive mode, where alpha scales the colour
-  cf_blend(c, 2);
-  cf_rs(c, D3DRS_ALPHATESTENABLE, 1);
-  for (int k = 0; k < 16; k++) {
-    float x = (float)(k * 4) - 0.5f;
-    uint32_t col = cf_argb(cf_alpha_pairs[k][1], 0xFF, 0xFF, 0xFF);
-    cf_quad2d(c, x, 7.5f, x + 4, 15.5f, col, (float)k / 16.0f, 0, (float)(k + 1) / 16.0f, 1);
+  for (int row = 0; row < 2; row++) {
+    cf_blend(c, row ? 2 : 0);  // the second row additive, where alpha scales the colour
+    cf_rs(c, D3DRS_ALPHATESTENABLE, 1);
+    for (int k = 0; k < 16; k++) {
+      float x = (float)(k * 4) - 0.5f, y = (float)(row * 8) - 0.5f;
+      uint32_t col = cf_argb(cf_alpha_pairs[k][1], row ? 0xFF : 0x40, row ? 0xFF : 0xC0, 0xFF);
+      cf_quad2d(c, x, y, x + 4, y + 8, col, (float)k / 16.0f, 0, (float)(k + 1) / 16.0f, 1);
+    }
   }
 }
 
@@ -243,7 +238,6 @@ static void tint(CfCtx* c) {
     float x = (float)(k * 8) - 0.5f;
     cf_quad2d(c, x, -0.5f, x + 8, 7.5f, cf_tint_cases[k][1], (float)k / 8.0f, 0, (float)(k + 1) / 8.0f, 1);
   }
-  cf_tint(c, 0xFFFFFFFFu);
 }
 
 // Stages whose argument is a texture while none is bound, against the same
@@ -251,24 +245,16 @@ static void tint(CfCtx* c) {
 //  0: default stages          1: SELECTARG1(TEXTURE)   2: the tint stage on top
 //  3: vertex alpha 0x80 blended  4: alpha test of vertex alpha 0x7F  5: alpha test of 0x80
 static void no_texture(CfCtx* c) {
-  for (int row = 0; row < 2; row++) {
-    IDirect3DTexture9* t = row ? c->white : nullptr;
-    float y = (float)(row * 8) - 0.5f;
-    const uint32_t col = cf_argb(255, 200, 100, 50);
+  for (int row = 0; row < 2; row++)
     for (int k = 0; k < 6; k++) {
       cf_defaults(c);
-      cf_bind(c, t);
-      float x = (float)(k * 8) - 0.5f;
-      uint32_t vc = col;
+      cf_bind(c, row ? c->white : nullptr);
       if (k == 1) cf_tss(c, 0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
       if (k == 2) cf_tint(c, 0xFF80FF40u);
-      if (k == 3) cf_blend(c, 1), vc = cf_argb(0x80, 200, 100, 50);
-      if (k == 4) cf_blend(c, 0), vc = cf_argb(0x7F, 200, 100, 50);
-      if (k == 5) cf_blend(c, 0), vc = cf_argb(0x80, 200, 100, 50);
-      cf_quad2d(c, x, y, x + 8, y + 8, vc);
+      if (k >= 3) cf_blend(c, k == 3 ? 1 : 0);
+      float x = (float)(k * 8) - 0.5f, y = (float)(row * 8) - 0.5f;
+      cf_quad2d(c, x, y, x + 8, y + 8, cf_argb(k == 4 ? 0x7F : k >= 3 ? 0x80 : 255, 200, 100, 50));
     }
-  }
-  cf_defaults(c);
 }
 
 const CfScene g_cfShadeScenes[] = {
