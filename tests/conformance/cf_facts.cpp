@@ -131,10 +131,9 @@ void gouraud(const CfPic& p, CfFactCtx& k) {
 
 // Fog by view depth, clamped per pixel; mixed in float and rounded once.
 void fog_ortho(const CfPic& p, CfFactCtx& k) {
-  const int c[3] = {200, 100, 50}, fog[3] = {0, 255, 128};
   for (int kk = 0; kk < 32; kk++) {
-    double f = 1.0 - kk / 31.0;
-    uint32_t w = rgb(rnd(f * c[0] + (1 - f) * fog[0]), rnd(f * c[1] + (1 - f) * fog[1]), rnd(f * c[2] + (1 - f) * fog[2]));
+    double f = 1.0 - kk / 31.0;  // vertex (200, 100, 50), fog (0, 255, 128)
+    uint32_t w = rgb(rnd(f * 200), rnd(f * 100 + (1 - f) * 255), rnd(f * 50 + (1 - f) * 128));
     expect_px(p, k, kk * 2, 4, w, 1, "fog factor between start and end");
     int g = rnd(255 * f);
     expect_px(p, k, kk * 2, 12, rgb(g, g, g), 1, "fog factor to bytes");
@@ -208,15 +207,9 @@ void blending(const CfPic& p, CfFactCtx& k) {
     for (int col = 0; col < 10; col++) {
       int a = cf_blend_alphas[col], out[3];
       for (int i = 0; i < 3; i++) {
-        int s, d;
-        if (row < 7) {
-          s = cf_blend_pairs[row % 3][i][0];
-          d = row == 6 ? 255 : cf_blend_pairs[row % 3][i][1];
-        } else {  // texture alpha 128 x vertex alpha, over a fixed colour
-          static const int src[3] = {255, 200, 0}, dst[3] = {0, 64, 255};
-          s = src[i];
-          d = dst[i];
-        }
+        static const int src7[3] = {255, 200, 0}, dst7[3] = {0, 64, 255};  // row 7: over a fixed colour
+        int s = row < 7 ? cf_blend_pairs[row % 3][i][0] : src7[i];
+        int d = row == 6 ? 255 : row < 7 ? cf_blend_pairs[row % 3][i][1] : dst7[i];
         int aa = row < 7 ? a : rnd(128.0 * a / 255.0);
         if (row < 3 || row == 7) out[i] = cf_mul8(s, aa) + cf_mul8(d, 255 - aa);
         else out[i] = std::min(255, cf_mul8(s, aa) + d);

@@ -116,11 +116,3 @@ extern const uint8_t cf_blend_pairs[3][3][2];   // blending: (source, destinatio
 extern const uint8_t cf_blend_products[10][2];  // blending rows 8, 9: byte products
 
 extern const CfScene g_cfRasterScenes[], g_cfShadeScenes[], g_cfTexScenes[], g_cfCompScenes[];
-
-// The 2D layer as the game draws it: its states, a quad with the -0.5
-// shift, solid rectangles, lines of 1x1 rectangles.
-void cf_ui_states(CfCtx* c);
-void cf_ui_quad(CfCtx* c, IDirect3DTexture9* t, uint32_t colour, float x0, float y0, float x1, float y1, float u0,
-                float v0, float u1, float v1);
-void cf_ui_rect(CfCtx* c, float x, float y, float w, float h, uint32_t colour);
-void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour);

@@ -1,11 +1,66 @@
-// The magnification of a low-resolution target, holding a 2D screen, onto a
-// larger one with black bars, drawn with the device calls the graphics layer
-// makes. (A whole lit, fogged, textured world with its HUD is the layer
-// frame, cf_layer.cpp.)
+// The 2D layer's rectangles, lines and images, and the magnification of a
+// low-resolution target holding a 2D screen onto a larger one with black
+// bars, drawn with the device calls the graphics layer makes. (A whole lit,
+// fogged, textured world with its HUD is the layer frame, cf_layer.cpp.)
 #include <math.h>
 
 #include "cf_race.h"
 #include "cf_scene.h"
+
+// The 2D layer as the game draws it: its states, a quad with the -0.5
+// shift, solid rectangles, lines of 1x1 rectangles.
+static void cf_ui_states(CfCtx* c) {
+  cf_rs(c, D3DRS_ZENABLE, 0);
+  cf_rs(c, D3DRS_LIGHTING, 0);
+  cf_rs(c, D3DRS_FOGENABLE, 0);
+  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
+  cf_tint(c, 0xFFFFFFFFu);
+  cf_blend(c, 1);
+}
+
+static void cf_ui_quad(CfCtx* c, IDirect3DTexture9* t, uint32_t colour, float x0, float y0, float x1, float y1,
+                       float u0, float v0, float u1, float v1) {
+  cf_bind(c, t);
+  cf_quad2d(c, x0 - 0.5f, y0 - 0.5f, x1 - 0.5f, y1 - 0.5f, colour, u0, v0, u1, v1);
+}
+
+static void cf_ui_rect(CfCtx* c, float x, float y, float w, float h, uint32_t colour) {
+  cf_ui_quad(c, c->white, colour, x, y, x + w, y + h, 0, 0, 1, 1);
+}
+
+static void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour) {
+  float dx = x1 - x0, dy = y1 - y0;
+  int n = (int)fmaxf(fabsf(dx), fabsf(dy));
+  if (n < 1) n = 1;
+  for (int i = 0; i <= n; i++) {
+    float t = (float)i / (float)n;
+    cf_ui_rect(c, floorf(x0 + dx * t), floorf(y0 + dy * t), 1, 1, colour);
+  }
+}
+
+static void ui_rects(CfCtx* c) {
+  cf_ui_states(c);
+  // 1x1, 2x1 and 3x3; adjacent half-transparent rectangles (no overlap, no
+  // gap) and one over all three; rectangles off the pixel grid
+  struct Rect {
+    float x, y, w, h;
+    uint32_t colour;
+  };
+  static const Rect rects[10] = {
+      {2, 2, 1, 1, 0xFFFFFFFFu},        {4, 2, 2, 1, 0xFFFFFFFFu},         {7, 2, 3, 3, 0xFFFFFFFFu},
+      {2, 8, 5, 5, 0x80FF0000u},        {7, 8, 5, 5, 0x8000FF00u},         {2, 13, 10, 3, 0x800000FFu},
+      {1, 7, 12, 10, 0x40FFFFFFu},      {16.5f, 2.5f, 4, 4, 0xFFFFFF00u},  {22.25f, 2.75f, 4, 4, 0xFF00FFFFu},
+      {28.75f, 2.25f, 3.5f, 4.5f, 0xFFFF00FFu}};
+  for (const Rect& r : rects) cf_ui_rect(c, r.x, r.y, r.w, r.h, r.colour);
+  // lines of 1x1 rectangles
+  cf_ui_line(c, 0, 20, 3, 21, 0xFFFFFFFFu);
+  cf_ui_line(c, 16, 20, 60, 30, 0xFFFFC000u);
+  cf_ui_line(c, 40, 44, 46, 12, 0xFF40C0FFu);
+  // a whole texture stretched over 2x its size, and part of one
+  IDirect3DTexture9* t = cf_texture(c, 8, 8, 1, cf_texel_index);
+  cf_ui_quad(c, t, 0xFFFFFFFFu, 2, 24, 18, 40, 0, 0, 1, 1);
+  cf_ui_quad(c, t, 0xC0FFFFFFu, 20, 32, 32, 44, 0.25f, 0.25f, 0.75f, 0.75f);
+}
 
 // Glyph patterns of a made-up 5x7 font in a 128x64 atlas of 8x8 cells.
 static uint32_t texel_font(int, int x, int y, int, int) {
@@ -90,6 +145,7 @@ static void race_frame(CfCtx* c) {
 }
 
 const CfScene g_cfCompScenes[] = {
+    {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
     {"magnify_int", 176, 136, 0, 0xFF00FF00u, magnify, 0, 0, "80x60 frame magnified 2x with black bars"},
     {"magnify_frac", 192, 160, 0, 0xFF00FF00u, magnify, 0, 0, "80x60 frame magnified 2.4x"},
     {"race_frame", 640, 480, 0, 0xFF000000u, race_frame, 1, 0, "21 200 lit, fogged, textured triangles, magnified"},

@@ -1,5 +1,5 @@
-// Scenes about texturing: point sampling at texel edges, mip selection,
-// address modes, and the 2D layer's rectangles, lines and images.
+// Scenes about texturing: point sampling at texel edges, mip selection and
+// address modes.
 #include <math.h>
 
 #include "cf_scene.h"
@@ -120,66 +120,10 @@ void cf_npot_wrap_coords(float* u0, float* v0, float* u1, float* v1) {
   *v1 = -13.3f + 24 * 0.9f / 20;
 }
 
-// ---- the 2D layer --------------------------------------------------------------------------
-
-void cf_ui_states(CfCtx* c) {
-  cf_rs(c, D3DRS_ZENABLE, 0);
-  cf_rs(c, D3DRS_LIGHTING, 0);
-  cf_rs(c, D3DRS_FOGENABLE, 0);
-  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_tint(c, 0xFFFFFFFFu);
-  cf_blend(c, 1);
-}
-
-void cf_ui_quad(CfCtx* c, IDirect3DTexture9* t, uint32_t colour, float x0, float y0, float x1, float y1, float u0,
-                    float v0, float u1, float v1) {
-  cf_bind(c, t);
-  cf_quad2d(c, x0 - 0.5f, y0 - 0.5f, x1 - 0.5f, y1 - 0.5f, colour, u0, v0, u1, v1);
-}
-
-void cf_ui_rect(CfCtx* c, float x, float y, float w, float h, uint32_t colour) {
-  cf_ui_quad(c, c->white, colour, x, y, x + w, y + h, 0, 0, 1, 1);
-}
-
-void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour) {
-  float dx = x1 - x0, dy = y1 - y0;
-  int n = (int)fmaxf(fabsf(dx), fabsf(dy));
-  if (n < 1) n = 1;
-  for (int i = 0; i <= n; i++) {
-    float t = (float)i / (float)n;
-    cf_ui_rect(c, floorf(x0 + dx * t), floorf(y0 + dy * t), 1, 1, colour);
-  }
-}
-
-static void ui_rects(CfCtx* c) {
-  cf_ui_states(c);
-  cf_ui_rect(c, 2, 2, 1, 1, 0xFFFFFFFFu);
-  cf_ui_rect(c, 4, 2, 2, 1, 0xFFFFFFFFu);
-  cf_ui_rect(c, 7, 2, 3, 3, 0xFFFFFFFFu);
-  // adjacent half-transparent rectangles: no overlap, no gap
-  cf_ui_rect(c, 2, 8, 5, 5, 0x80FF0000u);
-  cf_ui_rect(c, 7, 8, 5, 5, 0x8000FF00u);
-  cf_ui_rect(c, 2, 13, 10, 3, 0x800000FFu);
-  cf_ui_rect(c, 1, 7, 12, 10, 0x40FFFFFFu);  // over all three
-  // off the pixel grid
-  cf_ui_rect(c, 16.5f, 2.5f, 4, 4, 0xFFFFFF00u);
-  cf_ui_rect(c, 22.25f, 2.75f, 4, 4, 0xFF00FFFFu);
-  cf_ui_rect(c, 28.75f, 2.25f, 3.5f, 4.5f, 0xFFFF00FFu);
-  // lines of 1x1 rectangles
-  cf_ui_line(c, 0, 20, 3, 21, 0xFFFFFFFFu);
-  cf_ui_line(c, 16, 20, 60, 30, 0xFFFFC000u);
-  cf_ui_line(c, 40, 44, 46, 12, 0xFF40C0FFu);
-  // a whole texture stretched over 2x its size, and part of one
-  IDirect3DTexture9* t = cf_texture(c, 8, 8, 1, cf_texel_index);
-  cf_ui_quad(c, t, 0xFFFFFFFFu, 2, 24, 18, 40, 0, 0, 1, 1);
-  cf_ui_quad(c, t, 0xC0FFFFFFu, 20, 32, 32, 44, 0.25f, 0.25f, 0.75f, 0.75f);
-}
-
 const CfScene g_cfTexScenes[] = {
     {"point_edges", 88, 64, 0, 0xFF000000u, point_edges, 0, 0, "point sampling exactly at texel edges"},
     {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
     {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 0, "mip levels and texture on a receding floor"},
     {"address_modes", 102, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP, WRAP on 48 x 20"},
-    {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
     {},
 };

@@ -36,12 +36,13 @@ struct Config {
 struct Check {
   const char* name;
   int tolDelta, tolCount, zoom;
+  const char* what;
 };
 int check_count() { return cf_scene_count() + 1; }
 Check check(int i) {
-  if (i == cf_scene_count()) return Check{"layer_shot", 2, 720, 1};
+  if (i == cf_scene_count()) return Check{"layer_shot", 2, 720, 1, "a frame through the graphics layer"};
   const CfScene* s = cf_scene(i);
-  return Check{s->name, s->tolDelta, s->tolCount, 4};
+  return Check{s->name, s->tolDelta, s->tolCount, 4, s->what};
 }
 
 struct Store {
@@ -165,7 +166,7 @@ TEST_P(Scene, MatchesWine) {
   CfDiff d = cf_diff(wine->px.data(), soft.px.data(), wine->w, wine->h, k.tolDelta);
   s.diffs[k.name] = d;
   if (d.over > k.tolCount)
-    ADD_FAILURE() << k.name << ": " << d.over << " pixels differ by more than " << k.tolDelta << " (allowed "
+    ADD_FAILURE() << k.name << " (" << k.what << "): " << d.over << " pixels differ by more than " << k.tolDelta << " (allowed "
                   << k.tolCount << "), largest difference " << d.maxDelta << "; first at (" << d.firstX << ", "
                   << d.firstY << ")\n"
                   << cf_diff_report(wine->px.data(), soft.px.data(), wine->w, wine->h, k.tolDelta, 8)

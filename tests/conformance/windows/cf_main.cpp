@@ -1,9 +1,8 @@
 // The conformance scenes on the real Direct3D 9: creates a window and a
-// device the way the game does, renders every scene (or those named after
-// the folder) and writes each picture as <folder>/<scene>.bmp; then draws a
-// frame through the game's graphics layer (see cf_layer.h) unless scenes
-// were named.
-//   cf_wine.exe FOLDER [SCENE...]
+// device the way the game does, renders every scene and writes each picture
+// as <folder>/<scene>.bmp; then draws a frame through the game's graphics
+// layer (see cf_layer.h).
+//   cf_wine.exe FOLDER
 // Prints one line per scene; exit code 0 when every scene was written.
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,7 +22,7 @@ static intptr_t SYS_CALLBACK wnd_proc(SysWindow w, uint32_t m, uintptr_t wp, int
 int main(int argc, char** argv) {
   sys_fpu_init();  // as every thread of the game does
   if (argc < 2) {
-    fprintf(stderr, "usage: %s FOLDER [SCENE...]\n", argv[0]);
+    fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
     return 2;
   }
   const char* dir = argv[1];
@@ -60,11 +59,6 @@ int main(int argc, char** argv) {
   int failures = 0, done = 0;
   for (int i = 0; i < cf_scene_count(); i++) {
     const CfScene* s = cf_scene(i);
-    if (argc > 2) {
-      int wanted = 0;
-      for (int a = 2; a < argc; a++) wanted |= strcmp(argv[a], s->name) == 0;
-      if (!wanted) continue;
-    }
     uint32_t* px = (uint32_t*)calloc((size_t)s->w * (size_t)s->h, sizeof(uint32_t));
     char err[200] = "";
     char path[600];
@@ -83,15 +77,13 @@ int main(int argc, char** argv) {
   }
   dev->Release();
   d3d->Release();
-  if (argc == 2) {
-    char err[200] = "", layerDir[600];
-    snprintf(layerDir, sizeof layerDir, "%s\\", dir);
-    if (cf_layer_run(hwnd, layerDir, err, sizeof err)) {
-      printf("layer frame ok\n");
-    } else {
-      printf("layer frame FAILED: %s\n", err);
-      failures++;
-    }
+  char err[200] = "", layerDir[600];
+  snprintf(layerDir, sizeof layerDir, "%s\\", dir);
+  if (cf_layer_run(hwnd, layerDir, err, sizeof err)) {
+    printf("layer frame ok\n");
+  } else {
+    printf("layer frame FAILED: %s\n", err);
+    failures++;
   }
   DestroyWindow(hwnd);
   printf("done %d scenes, %d failed\n", done, failures);
