@@ -2,10 +2,12 @@
 // harness (both its Linux side and the Windows program) and the benchmarks:
 // the game's vertex layouts, float render states as bits, matrices built the
 // way the game builds them, windowed present parameters and a seeded random
-// sequence. Header-only; needs nothing beyond the runtime's maths.
+// sequence. Header-only; needs nothing beyond the runtime's maths, but the
+// look-at, which is the graphics layer's.
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -14,6 +16,7 @@
 #include "soft/d3d9.h"
 #endif
 
+#include "gfx/gfx.h"
 #include "rt/rt.h"
 
 struct V144 {  // XYZRHW | DIFFUSE | TEX1
@@ -44,22 +47,12 @@ inline D3DMATRIX mat_identity() {
   return m;
 }
 
-// Left-handed look-at with y up, as the game builds it.
+// Left-handed look-at with y up: the graphics layer's (link sk_gfx to use it).
 inline D3DMATRIX mat_look_at(float ex, float ey, float ez, float ax, float ay, float az) {
-  float zx = ax - ex, zy = ay - ey, zz = az - ez, l = f_sqrt(zx * zx + zy * zy + zz * zz);
-  zx /= l, zy /= l, zz /= l;
-  float xx = zz, xy = 0, xz = -zx;  // up (0, 1, 0) x z
-  l = f_sqrt(xx * xx + xz * xz);
-  xx /= l, xz /= l;
-  float yx = zy * xz - zz * xy, yy = zz * xx - zx * xz, yz = zx * xy - zy * xx;
-  D3DMATRIX m = mat_identity();
-  m._11 = xx, m._12 = yx, m._13 = zx;
-  m._21 = xy, m._22 = yy, m._23 = zy;
-  m._31 = xz, m._32 = yz, m._33 = zz;
-  m._41 = -(xx * ex + xy * ey + xz * ez);
-  m._42 = -(yx * ex + yy * ey + yz * ez);
-  m._43 = -(zx * ex + zy * ey + zz * ez);
-  return m;
+  Mat4 m = m4_look_at(Vec3{ex, ey, ez}, Vec3{ax, ay, az}, Vec3{0, 1, 0});
+  D3DMATRIX d;
+  memcpy(&d, &m, sizeof d);
+  return d;
 }
 
 // Left-handed perspective as the game builds it, cot(fovy / 2) given: depth

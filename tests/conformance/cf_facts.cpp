@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "cf_scenes.h"
+#include "cf_scene.h"
 
 void CfFactCtx::fail(const char* format, ...) {
   violations++;
@@ -20,7 +20,23 @@ void CfFactCtx::fail(const char* format, ...) {
   errors.push_back(buf);
 }
 
+std::string cf_fact_check(int i, CfPicFn get) {
+  const CfPic* p = get(g_cfFacts[i].scene);
+  if (!p) return std::string("no picture of ") + g_cfFacts[i].scene;
+  CfFactCtx k;
+  g_cfFacts[i].check(*p, k);
+  std::string all;
+  for (const auto& e : k.errors) all += "  " + e + "\n";
+  return all;
+}
+
 namespace {
+
+// 8-bit product as the blender computes it.
+int cf_mul8(int x, int y) {
+  int t = x * y;
+  return (t + (t >> 8) + 128) >> 8;
+}
 
 int ch(uint32_t c, int i) { return (int)(c >> (16 - 8 * i)) & 255; }  // 0 red, 1 green, 2 blue
 int rnd(double v) { return (int)floor(v + 0.5); }
@@ -36,56 +52,20 @@ void expect_px(const CfPic& p, CfFactCtx& k, int x, int y, uint32_t want, int to
     }
 }
 
-void expect_picture(const CfPic& p, CfFactCtx& k, const std::vector<uint32_t>& want, const char* what) {
-  for (int y = 0; y < p.h; y++)
-    for (int x = 0; x < p.w; x++) expect_px(p, k, x, y, want[(size_t)y * p.w + x], 0, what);
-}
-
-void fill(std::vector<uint32_t>& img, int w, int x0, int y0, int x1, int y1, uint32_t c) {  // inclusive
-  for (int y = y0; y <= y1; y++)
-    for (int x = x0; x <= x1; x++) img[(size_t)y * w + x] = c;
-}
-
 // ---- coverage ---------------------------------------------------------------------------
 
 // Top-left rule at pixel centres, positions snapped to 1/256 pixel with ties
 // going right (x) and up (y): an edge 1/512 right of a centre excludes it,
 // 1/512 below a centre still includes it.
 void fill_edges(const CfPic& p, CfFactCtx& k) {
-  std::vector<uint32_t> want((size_t)p.w * p.h, 0);
-  for (int i = 0; i < 64; i++) {
-    float o = cf_fill_offset(i);
-    int xin = o <= 0.0f, yin = o <= 1.0f / 512.0f;
-    fill(want, p.w, xin ? 4 : 5, i, xin ? 11 : 12, i, 0xFFFFFF);
-    fill(want, p.w, 32 + i, yin ? 4 : 5, 32 + i, yin ? 11 : 12, 0xFFFFFF);
-  }
-  expect_picture(p, k, want, "fill rule");
-}
-
-void shared_edges(const CfPic& p, CfFactCtx& k) {
-  int lit = 0;
   for (int y = 0; y < p.h; y++)
     for (int x = 0; x < p.w; x++) {
-      uint32_t c = p.at(x, y);
-      if (c == 0x404040) lit++;
-      else if (c != 0) k.fail("pixel (%d, %d) is %06X: drawn twice or wrongly", x, y, (unsigned)c);
+      // bar y covers pixels 4-11 of its row, 5-12 once its edges pass the
+      // centres; column bar x - 32 likewise rows 4-11 or 5-12
+      int left = cf_fill_offset(y) <= 0.0f ? 4 : 5, top = x >= 32 && cf_fill_offset(x - 32) > 1.0f / 512.0f ? 5 : 4;
+      bool in = (x >= left && x < left + 8) || (x >= 32 && y >= top && y < top + 8);
+      expect_px(p, k, x, y, in ? 0xFFFFFF : 0, 0, "fill rule");
     }
-  if (lit < 1500) k.fail("only %d pixels drawn", lit);
-}
-
-void culling(const CfPic& p, CfFactCtx& k) {
-  const uint32_t red = 0xFF3020, green = 0x20E040, bg = 0x101010;
-  for (int y = 0; y < p.h; y++)
-    for (int x = 0; x < p.w; x++) {
-      uint32_t c = p.at(x, y);
-      if (y < 15 && c == red) k.fail("counter-clockwise triangle drawn under D3DCULL_CCW at (%d, %d)", x, y);
-      if (y >= 30 && c == red) k.fail("culled 3D triangle drawn at (%d, %d)", x, y);
-      if (y < 27 && x >= 34 && c != bg) k.fail("zero-area triangle drew (%d, %d)", x, y);
-    }
-  expect_px(p, k, 5, 4, green, 0, "clockwise triangle under D3DCULL_CCW");
-  expect_px(p, k, 20, 19, red, 0, "counter-clockwise triangle without culling");
-  expect_px(p, k, 4, 32, green, 0, "3D triangle facing the camera");
-  expect_px(p, k, 60, 32, green, 0, "mirrored and reversed 3D triangle");
 }
 
 void strips(const CfPic& p, CfFactCtx& k) {
@@ -105,6 +85,8 @@ void depth_order(const CfPic& p, CfFactCtx& k) {
   expect_px(p, k, 38, 4, 0xFF00FF, 0, "drawn without depth writes");
   expect_px(p, k, 45, 10, 0xFFFFFF, 0, "covers what wrote no depth");
   expect_px(p, k, 30, 26, 0x808080, 0, "no depth test");
+  expect_px(p, k, 48, 30, 0x00FF00, 0, "equal depth fails LESS");
+  expect_px(p, k, 56, 30, 0x0000FF, 0, "nearer passes LESS");
   int orange = 0, blue = 0;
   for (int y = 0; y < p.h; y++)
     for (int x = 64; x < p.w; x++) orange += p.at(x, y) == 0xFF8000, blue += p.at(x, y) == 0x0080FF;
@@ -129,18 +111,6 @@ void depth_quant(const CfPic& p, CfFactCtx& k, double kStep, int halvesToEven) {
 void depth_d24(const CfPic& p, CfFactCtx& k) { depth_quant(p, k, 1677721.0, 0); }
 void depth_d16(const CfPic& p, CfFactCtx& k) { depth_quant(p, k, 29127.0, 1); }
 
-// Clear fills the viewport only; screen-space quads are clipped to the viewport.
-void clear_viewport(const CfPic& p, CfFactCtx& k) {
-  std::vector<uint32_t> want((size_t)p.w * p.h, 0x101010);
-  fill(want, p.w, 0, 0, 63, 21, 0x3060FF);
-  fill(want, p.w, 6, 4, 25, 17, 0xC04000);
-  fill(want, p.w, 36, 4, 57, 17, 0x101010);
-  fill(want, p.w, 5, 26, 28, 37, 0x40FF40);
-  fill(want, p.w, 36, 26, 57, 37, 0x202020);
-  fill(want, p.w, 36, 30, 57, 34, 0xFFFF00);
-  expect_picture(p, k, want, "viewport");
-}
-
 // ---- colour ----------------------------------------------------------------------------
 
 // Colours interpolated in float and rounded to nearest: the 2D triangle
@@ -161,10 +131,9 @@ void gouraud(const CfPic& p, CfFactCtx& k) {
 
 // Fog by view depth, clamped per pixel; mixed in float and rounded once.
 void fog_ortho(const CfPic& p, CfFactCtx& k) {
-  const int c[3] = {200, 100, 50}, fog[3] = {0, 255, 128};
   for (int kk = 0; kk < 32; kk++) {
-    double f = 1.0 - kk / 31.0;
-    uint32_t w = rgb(rnd(f * c[0] + (1 - f) * fog[0]), rnd(f * c[1] + (1 - f) * fog[1]), rnd(f * c[2] + (1 - f) * fog[2]));
+    double f = 1.0 - kk / 31.0;  // vertex (200, 100, 50), fog (0, 255, 128)
+    uint32_t w = rgb(rnd(f * 200), rnd(f * 100 + (1 - f) * 255), rnd(f * 50 + (1 - f) * 128));
     expect_px(p, k, kk * 2, 4, w, 1, "fog factor between start and end");
     int g = rnd(255 * f);
     expect_px(p, k, kk * 2, 12, rgb(g, g, g), 1, "fog factor to bytes");
@@ -176,6 +145,8 @@ void fog_ortho(const CfPic& p, CfFactCtx& k) {
       int g = rnd(255 * f);
       expect_px(p, k, x, 20 + 8 * row, rgb(g, g, g), 1, "fog clamped per pixel, not per vertex");
     }
+    int g = rnd(255 * fmin(1.0, 1.95 * (1 - (x + 0.5) / 64)));  // vertex factors 1.95 and 0
+    expect_px(p, k, x, 44, rgb(g, g, g), 1, "fog of a depth behind the eye plane");
   }
 }
 
@@ -195,30 +166,13 @@ void fog_persp(const CfPic& p, CfFactCtx& k) {
 // colour = saturate(vertex x (ambient + sun x clamp(N.L, 0, 1))), normals
 // through the inverse transpose, renormalised when asked.
 void lighting(const CfPic& p, CfFactCtx& k) {
-  struct Row {
-    uint32_t colour;
-    int normalize;
-    double scale, scaleY, len;
-    uint32_t sun, ambient;
-    int blend, yAxis;
-  };
-  static const Row rows[9] = {
-      {0xFFFFFFFFu, 1, 1, 1, 1, 0xC8B4A0, 0x283C50, 0, 0}, {0xFF80C040u, 1, 1, 1, 1, 0xC8B4A0, 0x283C50, 0, 0},
-      {0xFFFFFFFFu, 0, 2, 1, 1, 0xC8B4A0, 0x283C50, 0, 0}, {0xFFFFFFFFu, 1, 2, 1, 1, 0xC8B4A0, 0x283C50, 0, 0},
-      {0xFFFFFFFFu, 0, 1, 1, 2, 0xC8B4A0, 0x283C50, 0, 0}, {0xFFFFFFFFu, 1, 1, 1, 2, 0xC8B4A0, 0x283C50, 0, 0},
-      {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFFFFF, 0x808080, 0, 0}, {0x80FFC080u, 1, 1, 1, 1, 0xC8B4A0, 0x283C50, 1, 0},
-      {0xFFFFFFFFu, 1, 1, 3, 1, 0xC8B4A0, 0x283C50, 0, 1},
-  };
-  static const char* what[9] = {"white vertices",         "coloured vertices",      "scaled world, no renormalising",
-                                "scaled world, renormalised", "long normals, no renormalising", "long normals, renormalised",
-                                "saturation",             "vertex alpha kept",      "non-uniform world scale"};
   for (int r = 0; r < 9; r++) {
-    const Row& w = rows[r];
+    const CfLightRow& w = cf_light_rows[r];
     for (int col = 0; col < 8; col++) {
       double cs = cf_light_cos(col), sn = sqrt(1 - cs * cs);
       double n[3] = {sn, 0, -cs};
       if (col == 7 || w.yAxis) n[0] = 0, n[1] = sn;
-      double sx = w.scale, sy = w.scale * w.scaleY;
+      double sx = w.scale, sy = (double)w.scale * w.scaleY;
       double m[3] = {n[0] * w.len / sx, n[1] * w.len / sy, n[2] * w.len / sx};
       if (w.normalize) {
         double l = sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
@@ -231,7 +185,7 @@ void lighting(const CfPic& p, CfFactCtx& k) {
         out[i] = rnd(255 * fmin(1.0, v));
         if (w.blend) out[i] = cf_mul8(out[i], 128) + cf_mul8(0x30, 127);
       }
-      expect_px(p, k, col * 8 + 4, r * 6 + 3, rgb(out[0], out[1], out[2]), 1, what[r]);
+      expect_px(p, k, col * 8 + 4, r * 6 + 3, rgb(out[0], out[1], out[2]), 1, w.what);
     }
   }
 }
@@ -253,15 +207,9 @@ void blending(const CfPic& p, CfFactCtx& k) {
     for (int col = 0; col < 10; col++) {
       int a = cf_blend_alphas[col], out[3];
       for (int i = 0; i < 3; i++) {
-        int s, d;
-        if (row < 7) {
-          s = cf_blend_pairs[row % 3][i][0];
-          d = row == 6 ? 255 : cf_blend_pairs[row % 3][i][1];
-        } else {  // texture alpha 128 x vertex alpha, over a fixed colour
-          static const int src[3] = {255, 200, 0}, dst[3] = {0, 64, 255};
-          s = src[i];
-          d = dst[i];
-        }
+        static const int src7[3] = {255, 200, 0}, dst7[3] = {0, 64, 255};  // row 7: over a fixed colour
+        int s = row < 7 ? cf_blend_pairs[row % 3][i][0] : src7[i];
+        int d = row == 6 ? 255 : row < 7 ? cf_blend_pairs[row % 3][i][1] : dst7[i];
         int aa = row < 7 ? a : rnd(128.0 * a / 255.0);
         if (row < 3 || row == 7) out[i] = cf_mul8(s, aa) + cf_mul8(d, 255 - aa);
         else out[i] = std::min(255, cf_mul8(s, aa) + d);
@@ -276,49 +224,7 @@ void blending(const CfPic& p, CfFactCtx& k) {
   }
 }
 
-// Stage products in float, rounded once; the tint keeps stage 0's alpha.
-void tint(const CfPic& p, CfFactCtx& k) {
-  for (int i = 0; i < 8; i++) {
-    uint32_t t = cf_tint_cases[i][0], v = cf_tint_cases[i][1], f = cf_tint_cases[i][2];
-    int out[3];
-    for (int c = 0; c < 3; c++) {
-      out[c] = rnd(ch(t, c) * ch(v, c) * ch(f, c) / (255.0 * 255.0));
-      if (i == 7) {
-        int a = rnd((t >> 24) * (v >> 24) / 255.0);
-        out[c] = cf_mul8(out[c], a) + cf_mul8(ch(0x204060, c), 255 - a);
-      }
-    }
-    expect_px(p, k, i * 8 + 3, 3, rgb(out[0], out[1], out[2]), 0, "tint stage");
-  }
-}
-
-// A stage without its texture passes the diffuse colour; later stages run.
-void no_texture(const CfPic& p, CfFactCtx& k) {
-  static const uint32_t want[2][6] = {{0xC86432, 0xC86432, 0x64640D, 0x745249, 0x204060, 0xC86432},
-                                      {0xC86432, 0xFFFFFF, 0x64640D, 0x745249, 0x204060, 0xC86432}};
-  static const char* what[6] = {"MODULATE(TEXTURE, DIFFUSE)", "SELECTARG1(TEXTURE)", "tint stage after it",
-                                "vertex alpha blended",      "alpha test of vertex 0x7F", "alpha test of vertex 0x80"};
-  for (int row = 0; row < 2; row++)
-    for (int i = 0; i < 6; i++) {
-      char w[80];
-      snprintf(w, sizeof w, "%s, %s", what[i], row ? "white texture" : "no texture");
-      expect_px(p, k, i * 8 + 3, row * 8 + 3, want[row][i], 0, w);
-    }
-}
-
 // ---- texturing ---------------------------------------------------------------------------
-
-// Point sampling: texel floor(u * W) of the coordinate at the pixel centre.
-void point_edges(const CfPic& p, CfFactCtx& k) {
-  for (int r = 0; r < 64; r++) {
-    double o = cf_point_offset(r);
-    for (int i = 0; i < 16; i++) {
-      int t = ((int)floor(i + 0.5 + o) % 16 + 16) % 16;
-      expect_px(p, k, i, r, cf_texel_index(0, t, 0, 16, 16) & 0xFFFFFF, 0, "texel along u");
-      expect_px(p, k, 24 + r, i, cf_texel_index(0, 0, t, 16, 16) & 0xFFFFFF, 0, "texel along v");
-    }
-  }
-}
 
 // Nearest mip level: floor(log2(rho) + 0.5), rho the longer screen axis'
 // footprint; cells within float noise of a boundary are not judged.
@@ -357,84 +263,21 @@ void address_modes(const CfPic& p, CfFactCtx& k) {
     }
 }
 
-// 2D rectangles: exact pixels, each pixel blended once.
-void ui_rects(const CfPic& p, CfFactCtx& k) {
-  const uint32_t bg = 0x202830;
-  expect_px(p, k, 2, 2, 0xFFFFFF, 0, "1x1 rectangle");
-  expect_px(p, k, 3, 2, bg, 0, "beside a 1x1 rectangle");
-  expect_px(p, k, 2, 3, bg, 0, "below a 1x1 rectangle");
-  const int rects[3][4] = {{16, 2, 19, 5}, {22, 3, 25, 6}, {29, 2, 31, 6}};  // covered pixels, inclusive
-  const uint32_t cols[3] = {0xFFFF00, 0x00FFFF, 0xFF00FF};
-  for (int i = 0; i < 3; i++)
-    for (int y = 1; y <= 7; y++)
-      for (int x = rects[i][0] - 1; x <= rects[i][2] + 1; x++) {
-        bool in = x >= rects[i][0] && x <= rects[i][2] && y >= rects[i][1] && y <= rects[i][3];
-        if (x == 21 || x == 27 || x == 28) continue;  // between rectangles
-        expect_px(p, k, x, y, in ? cols[i] : bg, 0, "rectangle off the pixel grid");
-      }
-  // uniform areas of the half-transparent rectangles: no pixel drawn twice
-  const int areas[4][4] = {{2, 8, 6, 12}, {7, 8, 11, 12}, {2, 13, 11, 15}, {1, 7, 12, 7}};
-  for (const auto& a : areas)
-    for (int y = a[1]; y <= a[3]; y++)
-      for (int x = a[0]; x <= a[2]; x++)
-        if (p.at(x, y) != p.at(a[0], a[1])) k.fail("half-transparent rectangle not uniform at (%d, %d)", x, y);
-  const int line[4][2] = {{0, 20}, {1, 20}, {2, 20}, {3, 21}};
-  for (const auto& l : line) expect_px(p, k, l[0], l[1], 0xFFFFFF, 0, "line (0,20)-(3,21)");
-  expect_px(p, k, 3, 20, bg, 0, "line (0,20)-(3,21)");
-}
-
-// The magnification: black bars, 2x2 blocks at scale 2; at 2.4 each pixel
-// shows the low-resolution pixel under its centre.
-void magnify_int(const CfPic& p, CfFactCtx& k) {
-  for (int y = 0; y < p.h; y++)
-    for (int x = 0; x < p.w; x++) {
-      bool in = x >= 8 && x < 168 && y >= 8 && y < 128;
-      if (!in && p.at(x, y) != 0) k.fail("bar pixel (%d, %d) not black", x, y);
-      if (in && p.at(x, y) != p.at(x - (x & 1), y - (y & 1))) k.fail("(%d, %d) not in a 2x2 block", x, y);
-    }
-}
-
-void magnify_frac(const CfPic& p, CfFactCtx& k) {
-  const CfPic* low2 = k.get ? k.get("magnify_int", k.user) : nullptr;
-  if (!low2) return k.fail("needs the picture of magnify_int");
-  for (int y = 0; y < p.h; y++)
-    for (int x = 0; x < p.w; x++) {
-      if (y < 8 || y >= 152) {
-        if (p.at(x, y) != 0) k.fail("bar pixel (%d, %d) not black", x, y);
-        continue;
-      }
-      int lx = (int)floor((x + 0.5) / 2.4), ly = (int)floor((y - 8 + 0.5) / 2.4);
-      uint32_t want = low2->at(8 + 2 * lx, 8 + 2 * ly);
-      if (p.at(x, y) != want)
-        k.fail("(%d, %d) is %06X, low-resolution pixel (%d, %d) is %06X", x, y, (unsigned)p.at(x, y), lx, ly,
-               (unsigned)want);
-    }
-}
-
 }  // namespace
 
 const CfFact g_cfFacts[] = {
     {"FillRuleAndSnapping", "fill_edges", fill_edges},
-    {"SharedEdgesOnce", "shared_edges", shared_edges},
-    {"CullingByScreenWinding", "culling", culling},
     {"StripWinding", "strips", strips},
     {"DepthOrder", "depth_order", depth_order},
     {"DepthD24RoundsToNearest", "depth_d24", depth_d24},
     {"DepthD16RoundsToNearestEven", "depth_d16", depth_d16},
-    {"ClearAndClipToViewport", "clear_viewport", clear_viewport},
     {"ColourRoundedOnce", "gouraud", gouraud},
     {"FogClampedPerPixel", "fog_ortho", fog_ortho},
     {"FogByViewDepth", "fog_persp", fog_persp},
     {"Lighting", "lighting", lighting},
     {"AlphaTestUnrounded", "alpha_test", alpha_test},
     {"BlendingBytes", "blending", blending},
-    {"TintStage", "tint", tint},
-    {"StageWithoutTexture", "no_texture", no_texture},
-    {"PointSamplingAtEdges", "point_edges", point_edges},
     {"NearestMipLevel", "mip_select", mip_select},
     {"AddressModes", "address_modes", address_modes},
-    {"RectanglesExact", "ui_rects", ui_rects},
-    {"MagnifyWholeScale", "magnify_int", magnify_int},
-    {"MagnifyFractionalScale", "magnify_frac", magnify_frac},
 };
 const int g_cfFactCount = sizeof g_cfFacts / sizeof g_cfFacts[0];

@@ -8,15 +8,11 @@
 #include <string>
 #include <vector>
 
-struct CfPic {
-  int w = 0, h = 0;
-  std::vector<uint32_t> px;  // 0x00RRGGBB, rows top to bottom
-  uint32_t at(int x, int y) const { return px[(size_t)y * (size_t)w + (size_t)x]; }
-};
+#include "cf_image.h"
+
+typedef const CfPic* (*CfPicFn)(const char* scene);  // a scene's picture, or null
 
 struct CfFactCtx {
-  const CfPic* (*get)(const char* scene, void* user);  // another scene's picture, or null
-  void* user;
   std::vector<std::string> errors;  // the first few violations
   int violations = 0;
   void fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -31,8 +27,6 @@ struct CfFact {
 extern const CfFact g_cfFacts[];
 extern const int g_cfFactCount;
 
-// 8-bit product as the blender computes it.
-static inline int cf_mul8(int x, int y) {
-  int t = x * y;
-  return (t + (t >> 8) + 128) >> 8;
-}
+// Checks fact i on the pictures get gives: "" when it holds, else the
+// violations, one a line ("no picture" when its scene has none).
+std::string cf_fact_check(int i, CfPicFn get);

@@ -2,54 +2,68 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
+#include "assets/assets_internal.h"
 #include "rt/bmp.h"
 #include "rt/rt.h"
-
-static uint32_t get16(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
-static uint32_t get32(const uint8_t* p) { return get16(p) | get16(p + 2) << 16; }
 
 int cf_bmp_write(const char* path, const uint32_t* px, int w, int h) {
   size_t size = 0;
   uint8_t* b = bmp_encode(px, w, h, 3, 0, &size);
-  if (!b) return 0;
-  FILE* f = fopen(path, "wb");
-  int ok = f && fwrite(b, 1, size, f) == size;
-  if (f && fclose(f) != 0) ok = 0;
+  int ok = b && file_write(path, b, (int)size);
   mem_free(b);
   return ok;
 }
 
-uint32_t* cf_bmp_read(const char* path, int* w, int* h) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return nullptr;
-  uint8_t hd[54];
-  uint32_t* px = nullptr;
-  if (fread(hd, 1, 54, f) == 54 && hd[0] == 'B' && hd[1] == 'M' && get32(hd + 30) == 0) {
-    int bw = (int)get32(hd + 18), bh = (int)get32(hd + 22), bpp = (int)get16(hd + 28);
-    int topDown = bh < 0;
-    if (topDown) bh = -bh;
-    if (bw > 0 && bh > 0 && bw <= 16384 && bh <= 16384 && (bpp == 24 || bpp == 32)) {
-      size_t row = ((size_t)bw * (size_t)(bpp / 8) + 3) & ~(size_t)3;
-      uint8_t* data = (uint8_t*)malloc(row * (size_t)bh);
-      px = (uint32_t*)malloc(sizeof(uint32_t) * (size_t)bw * (size_t)bh);
-      if (data && px && fseek(f, (long)get32(hd + 10), SEEK_SET) == 0 && fread(data, 1, row * (size_t)bh, f) == row * (size_t)bh) {
-        for (int y = 0; y < bh; y++) {
-          const uint8_t* s = data + row * (size_t)(topDown ? y : bh - 1 - y);
-          for (int x = 0; x < bw; x++) {
-            const uint8_t* p = s + (size_t)x * (size_t)(bpp / 8);
-            px[y * bw + x] = (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
-          }
-        }
-        *w = bw, *h = bh;
-      } else {
-        free(px);
-        px = nullptr;
-      }
-      free(data);
-    }
+int cf_bmp_read(const char* path, CfPic* p) {
+  int size = 0;
+  uint8_t* data = (uint8_t*)file_read(path, &size);
+  uint32_t* px = data ? bmp_decode(data, (size_t)size, &p->w, &p->h) : nullptr;
+  mem_free(data);
+  if (!px) return 0;
+  p->px.resize((size_t)p->w * (size_t)p->h);
+  // (the game's reader keys magenta out as see-through: here it is a colour)
+  for (size_t i = 0; i < p->px.size(); i++) p->px[i] = px[i] >> 24 ? px[i] & 0xFFFFFFu : 0xFF00FFu;
+  mem_free(px);
+  return 1;
+}
+
+// ---- comparison ----------------------------------------------------------------------------
+
+static int channel_delta(uint32_t a, uint32_t b) {
+  int m = 0;
+  for (int s = 0; s < 24; s += 8) {
+    int d = abs((int)((a >> s) & 255) - (int)((b >> s) & 255));
+    if (d > m) m = d;
   }
-  fclose(f);
-  return px;
+  return m;
+}
+
+CfDiff cf_diff(const uint32_t* a, const uint32_t* b, int w, int h, int tolDelta) {
+  CfDiff r = {0, 0, -1, -1};
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      int d = channel_delta(a[y * w + x], b[y * w + x]);
+      if (d > r.maxDelta) r.maxDelta = d;
+      if (d > tolDelta) {
+        if (r.over == 0) r.firstX = x, r.firstY = y;
+        r.over++;
+      }
+    }
+  return r;
+}
+
+std::string cf_diff_report(const uint32_t* a, const uint32_t* b, int w, int h, int tolDelta, int max) {
+  std::string s;
+  int n = 0;
+  for (int y = 0; y < h && n < max; y++)
+    for (int x = 0; x < w && n < max; x++)
+      if (channel_delta(a[y * w + x], b[y * w + x]) > tolDelta) {
+        char line[96];
+        snprintf(line, sizeof line, "  (%d, %d): wine %06X, soft %06X\n", x, y, (unsigned)a[y * w + x],
+                 (unsigned)b[y * w + x]);
+        s += line;
+        n++;
+      }
+  return s;
 }

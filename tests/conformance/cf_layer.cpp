@@ -6,11 +6,6 @@
 #include "rt/shell.h"
 #include "ui/ui.h"
 
-static Vec3 v3(float x, float y, float z) {
-  Vec3 v = {x, y, z};
-  return v;
-}
-
 static void say(char* err, int cap, const char* what) { str_cpy(err, what, cap); }
 
 // The track-like world: ground and road in batches, models appended with
@@ -77,12 +72,12 @@ static void build_world(Batch** list) {
 
 static void draw_frame(Batch** list) {
   gfx_begin_low(0xFF90B8E8u);
-  Mat4 view = m4_look_at(v3(1.5f, 5.0f, -14.0f), v3(0.0f, 1.0f, 20.0f), v3(0, 1, 0));
+  Mat4 view = m4_look_at(Vec3{1.5f, 5.0f, -14.0f}, Vec3{0.0f, 1.0f, 20.0f}, Vec3{0, 1, 0});
   Mat4 proj = m4_persp(1.0f, (float)g_lowW / (float)g_lowH, 0.5f, 400.0f);
   gfx_set_3d(&view, &proj);
   Mat4 id = m4_identity();
   gfx_set_world(&id);
-  gfx_set_sun(v3(-0.5f, -1.0f, 0.4f), 0xFFF8E8D0u, 0xFF505868u);
+  gfx_set_sun(Vec3{-0.5f, -1.0f, 0.4f}, 0xFFF8E8D0u, 0xFF505868u);
   gfx_set_lighting(1);
   gfx_set_fog_params(0xFF90B8E8u, 25.0f, 90.0f);
   gfx_set_fog(1);

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "gfx/gfx.h"
 #include "rt/rt.h"
 
 namespace {
@@ -97,12 +98,6 @@ void build_props(std::vector<V152>& pv, std::vector<uint16_t>& pi, std::vector<V
   }
 }
 
-void draw_mesh(IDirect3DDevice9* d, const CfRaceMesh& m) {
-  d->SetStreamSource(0, m.vb, 0, sizeof(V152));
-  d->SetIndices(m.ib);
-  d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m.nv, 0, m.ni / 3);
-}
-
 }  // namespace
 
 IDirect3DTexture9* cf_noise_texture(IDirect3DDevice9* dev, int w, uint32_t base, uint32_t& rng) {
@@ -155,50 +150,48 @@ void cf_add_quad(std::vector<V152>& v, std::vector<uint16_t>& idx, const float* 
   idx.insert(idx.end(), q, q + 6);
 }
 
-void cf_race_states(IDirect3DDevice9* dev) {
+void cf_game_states(IDirect3DDevice9* dev) {
   static const DWORD rs[][2] = {
-      {D3DRS_ZENABLE, 1},
-      {D3DRS_ZWRITEENABLE, 1},
-      {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
-      {D3DRS_CULLMODE, D3DCULL_CCW},
-      {D3DRS_LIGHTING, 0},
-      {D3DRS_FOGENABLE, 0},
-      {D3DRS_ALPHATESTENABLE, 0},
-      {D3DRS_ALPHABLENDENABLE, 0},
-      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
-      {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1},
-      {D3DRS_NORMALIZENORMALS, 1},
-      {D3DRS_ALPHAREF, 128},
-      {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
-      {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
-      {D3DRS_FOGTABLEMODE, D3DFOG_NONE},
-      {D3DRS_RANGEFOGENABLE, 0},
-      {D3DRS_AMBIENT, 0xFF606870u},
-      {D3DRS_FOGCOLOR, 0xFFB8DCF2u},
+      {D3DRS_ZENABLE, 1},                               {D3DRS_ZWRITEENABLE, 1},
+      {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},                  {D3DRS_CULLMODE, D3DCULL_CCW},
+      {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},              {D3DRS_DITHERENABLE, 0},
+      {D3DRS_SPECULARENABLE, 0},                        {D3DRS_COLORVERTEX, 1},
+      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},     {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1},
+      {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL},  {D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL},
+      {D3DRS_NORMALIZENORMALS, 1},                      {D3DRS_ALPHAREF, 128},
+      {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},           {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
+      {D3DRS_FOGTABLEMODE, D3DFOG_NONE},                {D3DRS_RANGEFOGENABLE, 0},
+      // switched on where a draw needs them
+      {D3DRS_LIGHTING, 0},          {D3DRS_FOGENABLE, 0},
+      {D3DRS_ALPHATESTENABLE, 0},   {D3DRS_ALPHABLENDENABLE, 0},
   };
   for (const auto& s : rs) dev->SetRenderState((D3DRENDERSTATETYPE)s[0], s[1]);
-  dev->SetRenderState(D3DRS_FOGSTART, fbits(80.0f));
-  dev->SetRenderState(D3DRS_FOGEND, fbits(300.0f));
-  dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-  dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-  dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+  static const DWORD tss[][3] = {
+      {0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {0, D3DTSS_COLORARG1, D3DTA_TEXTURE}, {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+      {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE}, {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE}, {0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},
+      {1, D3DTSS_COLOROP, D3DTOP_DISABLE},  {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+  };
+  for (const auto& s : tss) dev->SetTextureStageState(s[0], (D3DTEXTURESTAGESTATETYPE)s[1], s[2]);
   for (DWORD s = 0; s < 2; s++) {
-    dev->SetSamplerState(s, D3DSAMP_MINFILTER, D3DTEXF_POINT);
     dev->SetSamplerState(s, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    dev->SetSamplerState(s, D3DSAMP_MINFILTER, D3DTEXF_POINT);
     dev->SetSamplerState(s, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
     dev->SetSamplerState(s, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
     dev->SetSamplerState(s, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
   }
-  D3DMATERIAL9 m;
+  D3DMATERIAL9 m;  // lit vertices take their diffuse and ambient colour from the vertex
   memset(&m, 0, sizeof m);
   m.Diffuse.r = m.Diffuse.g = m.Diffuse.b = m.Diffuse.a = 1;
   m.Ambient = m.Diffuse;
   dev->SetMaterial(&m);
+}
+
+void cf_race_states(IDirect3DDevice9* dev) {
+  cf_game_states(dev);
+  dev->SetRenderState(D3DRS_AMBIENT, 0xFF606870u);
+  dev->SetRenderState(D3DRS_FOGCOLOR, 0xFFB8DCF2u);
+  dev->SetRenderState(D3DRS_FOGSTART, fbits(80.0f));
+  dev->SetRenderState(D3DRS_FOGEND, fbits(300.0f));
   D3DLIGHT9 l;
   memset(&l, 0, sizeof l);
   l.Type = D3DLIGHT_DIRECTIONAL;
@@ -209,16 +202,32 @@ void cf_race_states(IDirect3DDevice9* dev) {
   dev->LightEnable(0, TRUE);
 }
 
+int cf_low_target(IDirect3DDevice9* d, int w, int h, IDirect3DTexture9** tex, IDirect3DSurface9** surf,
+                  IDirect3DSurface9** depth, D3DFORMAT depthFormat) {
+  return SUCCEEDED(d->CreateTexture(w, h, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, tex, nullptr)) &&
+         *tex && SUCCEEDED((*tex)->GetSurfaceLevel(0, surf)) && *surf &&
+         SUCCEEDED(d->CreateDepthStencilSurface(w, h, depthFormat, D3DMULTISAMPLE_NONE, 0, TRUE, depth, nullptr)) &&
+         *depth;
+}
+
+void cf_magnify(IDirect3DDevice9* d, IDirect3DTexture9* low, float x0, float y0, float x1, float y1) {
+  d->SetRenderState(D3DRS_ZENABLE, 0);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+  d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+  d->SetTexture(0, low);
+  V144 q[4] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0}, {x1, y0, 0, 1, 0xFFFFFFFFu, 1, 0},
+               {x0, y1, 0, 1, 0xFFFFFFFFu, 0, 1}, {x1, y1, 0, 1, 0xFFFFFFFFu, 1, 1}};
+  d->SetFVF(0x144);
+  d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof q[0]);
+  d->SetTexture(0, nullptr);
+}
+
 int cf_race_open(CfRace* r, IDirect3DDevice9* dev) {
   memset(r, 0, sizeof *r);
   r->dev = dev;
   g_raceRng = 12345;  // the same scene every time
-  if (FAILED(dev->CreateTexture(CF_RACE_W, CF_RACE_H, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
-                                &r->lowTex, nullptr)) ||
-      !r->lowTex || FAILED(r->lowTex->GetSurfaceLevel(0, &r->low)) ||
-      FAILED(dev->CreateDepthStencilSurface(CF_RACE_W, CF_RACE_H, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE,
-                                            &r->lowDepth, nullptr)))
-    return 0;
+  if (!cf_low_target(dev, CF_RACE_W, CF_RACE_H, &r->lowTex, &r->low, &r->lowDepth)) return 0;
   static const int sizes[5] = {64, 64, 16, 32, 32};
   static const uint32_t bases[5] = {0xFF60A040u, 0xFF707070u, 0xFFE0E0E0u, 0xFFC08040u, 0xFF308030u};
   for (int i = 0; i < 5; i++)
@@ -256,18 +265,16 @@ void cf_race_frame(CfRace* r, float t, IDirect3DSurface9* target, int w, int h) 
   d->SetDepthStencilSurface(r->lowDepth);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFB8DCF2u, 1.0f, 0);
   float ez = t, ex = road_bend(ez);
-  D3DMATRIX view = mat_look_at(ex, 3.1f, ez - 7.4f, ex, 1.0f, ez + 4.0f);
-  D3DMATRIX proj = mat_persp(f_cos(1.0821042f / 2) / f_sin(1.0821042f / 2), (float)CF_RACE_W / (float)CF_RACE_H, 0.5f, 700.0f),
-            world = mat_identity();
-  d->SetTransform(D3DTS_VIEW, &view);
-  d->SetTransform(D3DTS_PROJECTION, &proj);
-  d->SetTransform(D3DTS_WORLD, &world);
+  Mat4 view = m4_look_at(Vec3{ex, 3.1f, ez - 7.4f}, Vec3{ex, 1.0f, ez + 4.0f}, Vec3{0, 1, 0});
+  Mat4 proj = m4_persp(1.0821042f, (float)CF_RACE_W / (float)CF_RACE_H, 0.5f, 700.0f), world = m4_identity();
+  d->SetTransform(D3DTS_VIEW, (const D3DMATRIX*)&view);
+  d->SetTransform(D3DTS_PROJECTION, (const D3DMATRIX*)&proj);
+  d->SetTransform(D3DTS_WORLD, (const D3DMATRIX*)&world);
   // sky gradient
   d->SetRenderState(D3DRS_ZENABLE, 0);
-  V144 sky[4] = {{-0.5f, -0.5f, 0, 1, 0xFF4080E0u, 0, 0},
-                 {CF_RACE_W - 0.5f, -0.5f, 0, 1, 0xFF4080E0u, 1, 0},
-                 {-0.5f, CF_RACE_H / 2, 0, 1, 0xFFB8DCF2u, 0, 1},
-                 {CF_RACE_W - 0.5f, CF_RACE_H / 2, 0, 1, 0xFFB8DCF2u, 1, 1}};
+  const float right = CF_RACE_W - 0.5f, mid = CF_RACE_H / 2;
+  V144 sky[4] = {{-0.5f, -0.5f, 0, 1, 0xFF4080E0u, 0, 0}, {right, -0.5f, 0, 1, 0xFF4080E0u, 1, 0},
+                 {-0.5f, mid, 0, 1, 0xFFB8DCF2u, 0, 1},   {right, mid, 0, 1, 0xFFB8DCF2u, 1, 1}};
   d->SetFVF(0x144);
   d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof sky[0]);
   d->SetRenderState(D3DRS_ZENABLE, 1);
@@ -278,26 +285,15 @@ void cf_race_frame(CfRace* r, float t, IDirect3DSurface9* target, int w, int h) 
   d->SetFVF(0x152);
   for (int i = 0; i < 5; i++) {
     d->SetTexture(0, r->tex[i]);
-    draw_mesh(d, r->mesh[i]);
+    d->SetStreamSource(0, r->mesh[i].vb, 0, sizeof(V152));
+    d->SetIndices(r->mesh[i].ib);
+    d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, r->mesh[i].nv, 0, r->mesh[i].ni / 3);
   }
   d->SetRenderState(D3DRS_FOGENABLE, 0);
   d->SetRenderState(D3DRS_LIGHTING, 0);
   d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-  // the magnification: one clamped, point-sampled screen quad, no depth, no culling
   d->SetRenderTarget(0, target);
   d->SetDepthStencilSurface(nullptr);
-  d->SetRenderState(D3DRS_ZENABLE, 0);
-  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-  d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-  d->SetTexture(0, r->lowTex);
-  float x0 = -0.5f, y0 = -0.5f, x1 = x0 + (float)w, y1 = y0 + (float)h;
-  V144 q[4] = {{x0, y0, 0, 1, 0xFFFFFFFFu, 0, 0},
-               {x1, y0, 0, 1, 0xFFFFFFFFu, 1, 0},
-               {x0, y1, 0, 1, 0xFFFFFFFFu, 0, 1},
-               {x1, y1, 0, 1, 0xFFFFFFFFu, 1, 1}};
-  d->SetFVF(0x144);
-  d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof q[0]);
-  d->SetTexture(0, nullptr);
+  cf_magnify(d, r->lowTex, -0.5f, -0.5f, (float)w - 0.5f, (float)h - 0.5f);
   cf_race_states(d);
 }

@@ -31,8 +31,18 @@ struct CfRace {
   int triangles;
 };
 
-// The game's default render, stage, sampler and light states.
+// The game's default render, stage and sampler states and material, with
+// lighting, fog, alpha test and blending off.
+void cf_game_states(IDirect3DDevice9* dev);
+// Those with the race's ambient colour, fog range and sun.
 void cf_race_states(IDirect3DDevice9* dev);
+// A w x h X8R8G8B8 render-target texture, its surface and a depth buffer;
+// 0 when one could not be made (what was is set, to release).
+int cf_low_target(IDirect3DDevice9* d, int w, int h, IDirect3DTexture9** tex, IDirect3DSurface9** surf,
+                  IDirect3DSurface9** depth, D3DFORMAT depthFormat = D3DFMT_D24X8);
+// The frame end's magnification of low onto the current target: one clamped,
+// point-sampled screen quad from (x0, y0) to (x1, y1), no depth test, no culling.
+void cf_magnify(IDirect3DDevice9* d, IDirect3DTexture9* low, float x0, float y0, float x1, float y1);
 // Makes the textures, meshes and low-resolution target; 0 when something
 // could not be made (cf_race_close still releases what was).
 int cf_race_open(CfRace* r, IDirect3DDevice9* dev);

@@ -7,13 +7,15 @@
 
 #include <stdint.h>
 
+#include <initializer_list>
+
 #include "d3d_util.h"
 
 struct CfCtx;
 typedef void (*CfDrawFn)(CfCtx* c);
 
 struct CfScene {
-  const char* name;
+  const char* name;  // null ends a table
   int w, h;
   int depth16;     // 1: D16 depth buffer, 0: D24X8
   uint32_t clear;  // colour the target is cleared to (depth to 1.0)
@@ -24,7 +26,7 @@ struct CfScene {
 };
 
 int cf_scene_count();
-const CfScene* cf_scene(int i);  // 0 .. cf_scene_count() - 1
+const CfScene* cf_scene(int i);  // 0 .. cf_scene_count() - 1, then null
 
 // Renders a scene; out receives w*h pixels 0x00RRGGBB, rows top to bottom.
 // Returns 1, or 0 with a reason in err.
@@ -50,20 +52,13 @@ struct CfCtx {
 
 enum { CF_FVF144 = 0x144, CF_FVF142 = 0x142, CF_FVF152 = 0x152 };
 
-// Row-vector matrices, as SetTransform takes them (m[row*4+col]).
-struct CfMat {
-  float m[16];
-};
-CfMat cf_identity();
-CfMat cf_mul(const CfMat& a, const CfMat& b);  // a first, then b
-CfMat cf_translate(float x, float y, float z);
-CfMat cf_scale(float x, float y, float z);
-CfMat cf_look_at(float ex, float ey, float ez, float ax, float ay, float az);  // y up
-// Perspective with cot(fovy/2) = c given directly (no trigonometry: both
-// sides must compute the very same numbers).
-CfMat cf_persp(float c, float aspect, float zn, float zf);
-CfMat cf_ortho(float w, float h, float zn, float zf);  // centred, x right, y up
-void cf_set_transform(CfCtx* c, int which, const CfMat& m);  // 0 world, 1 view, 2 projection
+// Transforms are the graphics layer's row-vector matrices (gfx/matrix.cpp).
+void cf_xform(CfCtx* c, D3DTRANSFORMSTATETYPE which, const Mat4& m);
+// Scale, then translate: the world matrices the scenes need.
+Mat4 cf_scale_move(float sx, float sy, float sz, float tx, float ty, float tz);
+// Perspective projection for the scene's aspect, cot(fovy/2) = cot given
+// directly (no trigonometry: both sides must compute the very same numbers).
+void cf_persp(CfCtx* c, float cot, float zn, float zf);
 
 void cf_fail(CfCtx* c, const char* what, long hr);  // the scene cannot be drawn (first reason kept)
 
@@ -74,22 +69,50 @@ IDirect3DTexture9* cf_texture(CfCtx* c, int w, int h, int levels, CfTexelFn fn);
 // The game's default states (plus lighting, fog and blending off).
 void cf_defaults(CfCtx* c);
 void cf_rs(CfCtx* c, uint32_t state, uint32_t value);
-void cf_rsf(CfCtx* c, uint32_t state, float value);
 void cf_tss(CfCtx* c, int stage, uint32_t type, uint32_t value);
 void cf_samp(CfCtx* c, int sampler, uint32_t type, uint32_t value);
 void cf_bind(CfCtx* c, IDirect3DTexture9* t);  // stage 0; null unbinds
 void cf_blend(CfCtx* c, int mode);             // as the game: 0 opaque + alpha test, 1 alpha, 2 additive
 void cf_tint(CfCtx* c, uint32_t colour);        // stage 1 TFACTOR; 0xFFFFFFFF off
-void cf_sun(CfCtx* c, float dx, float dy, float dz, uint32_t colour, uint32_t ambient);
-void cf_fog(CfCtx* c, uint32_t colour, float start, float end);  // enables vertex fog
 void cf_viewport(CfCtx* c, int x, int y, int w, int h);
 
 // Screen-space drawing. The quad is the game's UI quad: corners (x0, y0) and
 // (x1, y1) as given (callers add the -0.5 shift where the game does).
 void cf_quad2d(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour, float u0 = 0, float v0 = 0,
                float u1 = 1, float v1 = 1, float z = 0);
-void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float y2, uint32_t c0, uint32_t c1,
-              uint32_t c2, float z = 0);
-// Pixel-exact rectangle of the UI layer: covers pixels x..x+w-1, y..y+h-1.
-void cf_rect(CfCtx* c, int x, int y, int w, int h, uint32_t colour);
 void cf_draw_up(CfCtx* c, uint32_t fvf, uint32_t prim, uint32_t count, const void* v, uint32_t stride);
+// A 3D quad, corners p = a, b, c, d (x, y, z each), as the triangles (a, b, c)
+// and (b, d, c); colour ca at a and b, cc at c and d; texture coordinates
+// (u0, v0) at a to (u1, v1) at d.
+void cf_quad3d(CfCtx* c, std::initializer_list<float> p, uint32_t ca, uint32_t cc, float u0 = 0, float v0 = 0,
+               float u1 = 0, float v1 = 0);
+
+// ---- texture patterns and the scenes' parameters ----------------------------------------
+
+// 2x2-texel checker of two colours per level (lighter on odd texels).
+uint32_t cf_texel_checker(int level, int x, int y, int w, int h);
+// Every texel its own colour (index = y * w + x), opaque.
+uint32_t cf_texel_index(int level, int x, int y, int w, int h);
+// Level n of a mip-mapped texture: colour n.
+uint32_t cf_level_colour(int level);
+
+// Parameters of the scenes, for the checks of their pictures.
+float cf_fill_offset(int i);        // edge offset of bar i in fill_edges
+float cf_mip_footprint(int row, int col);  // texels per pixel of a mip_select cell
+float cf_light_cos(int col);        // N.L of a lighting column
+struct CfLightRow {                 // a row of lighting
+  uint32_t colour;                  // vertex colour
+  int normalize;                    // NORMALIZENORMALS
+  float scale, scaleY, len;         // world scale (y scaled by scaleY more), normal length
+  uint32_t sun, ambient;
+  int blend, yAxis;                 // alpha blended; normals tilted towards y
+  const char* what;
+};
+extern const CfLightRow cf_light_rows[9];
+void cf_npot_wrap_coords(float* u0, float* v0, float* u1, float* v1);  // address_modes, 48 x 20 quad
+extern const uint8_t cf_alpha_pairs[16][2];     // alpha_test: texel alpha, vertex alpha
+extern const uint8_t cf_blend_alphas[10];       // blending: source alpha per column
+extern const uint8_t cf_blend_pairs[3][3][2];   // blending: (source, destination) per row and channel
+extern const uint8_t cf_blend_products[10][2];  // blending rows 8, 9: byte products
+
+extern const CfScene g_cfRasterScenes[], g_cfShadeScenes[], g_cfTexScenes[], g_cfCompScenes[];

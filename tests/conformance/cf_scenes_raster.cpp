@@ -1,6 +1,12 @@
 // Scenes about which pixels a primitive covers: fill rule and pixel centres,
 // shared edges, culling, strips, depth, clipping, clears and viewports.
-#include "cf_scenes.h"
+#include "cf_scene.h"
+
+static void cf_tri2d(CfCtx* c, float x0, float y0, float x1, float y1, float x2, float y2, uint32_t c0, uint32_t c1,
+              uint32_t c2, float z = 0) {
+  V144 v[3] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}, {x2, y2, z, 1, c2, 0, 0}};
+  cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLELIST, 1, v, sizeof v[0]);
+}
 
 // Rectangles whose edges sweep across pixel centres in fine steps. Rows
 // 0-63: one-pixel-high bars, left edge at 4 + o, right edge at 12 + o;
@@ -63,26 +69,14 @@ static void culling(CfCtx* c) {
   // 3D: the same winding rule applies after projection, whatever the world
   // matrix does; a mirroring world flips the on-screen order.
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_CCW);
-  cf_set_transform(c, 2, cf_persp(2.0f, (float)c->w / (float)c->h, 1.0f, 50.0f));
-  cf_set_transform(c, 1, cf_identity());
-  V142 tri[3] = {{-1, 0, 10, green, 0, 0}, {0, 1.5f, 10, green, 0, 0}, {1, 0, 10, green, 0, 0}};
-  float xs[4] = {-7.0f, -2.5f, 2.5f, 7.0f};
+  cf_persp(c, 2.0f, 1.0f, 50.0f);
+  const float xs[4] = {-7.0f, -2.5f, 2.5f, 7.0f};
   for (int i = 0; i < 4; i++) {
-    CfMat w = cf_translate(xs[i], -3.5f, 0);
-    if (i & 1) w = cf_mul(cf_scale(-1, 1, 1), w);  // mirrored: on-screen winding flips
-    if (i >= 2) {                                   // reversed vertex order
-      V142 t = tri[0];
-      tri[0] = tri[2];
-      tri[2] = t;
-    }
-    for (int k = 0; k < 3; k++) tri[k].c = ((i == 0) || (i == 3)) ? green : red;
-    cf_set_transform(c, 0, w);
+    uint32_t col = (i == 0 || i == 3) ? green : red;
+    V142 a = {-1, 0, 10, col, 0, 0}, b = {0, 1.5f, 10, col, 0, 0}, e = {1, 0, 10, col, 0, 0};
+    V142 tri[3] = {i >= 2 ? e : a, b, i >= 2 ? a : e};  // from 2 on: reversed vertex order
+    cf_xform(c, D3DTS_WORLD, cf_scale_move((i & 1) ? -1.0f : 1.0f, 1, 1, xs[i], -3.5f, 0));  // odd: mirrored
     cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, tri, sizeof tri[0]);
-    if (i >= 2) {
-      V142 t = tri[0];
-      tri[0] = tri[2];
-      tri[2] = t;
-    }
   }
 }
 
@@ -92,18 +86,9 @@ static void strips(CfCtx* c) {
   const uint32_t cols[8] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u,
                             0xFFFF00FFu, 0xFF00FFFFu, 0xFFFFFFFFu, 0xFF808080u};
   V144 v[8];
-  for (int i = 0; i < 8; i++) {
-    v[i].x = 3.3f + (float)(i / 2) * 8.4f;
-    v[i].y = (i & 1) ? 2.2f : 13.7f;
-    v[i].z = 0;
-    v[i].rhw = 1;
-    v[i].c = cols[i];
-    v[i].u = v[i].v = 0;
-  }
+  for (int i = 0; i < 8; i++) v[i] = {3.3f + (float)(i / 2) * 8.4f, (i & 1) ? 2.2f : 13.7f, 0, 1, cols[i], 0, 0};
   cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 6, v, sizeof v[0]);  // clockwise first triangle: all drawn
-  for (int i = 0; i < 8; i++) {
-    v[i].y = (i & 1) ? 29.6f : 18.2f;  // mirrored vertically: all culled ...
-  }
+  for (int i = 0; i < 8; i++) v[i].y = (i & 1) ? 29.6f : 18.2f;  // mirrored vertically: all culled ...
   cf_draw_up(c, CF_FVF144, D3DPT_TRIANGLESTRIP, 6, v, sizeof v[0]);
   for (int i = 0; i < 8; i++) v[i].x += 34.0f;  // ... unless culling is off
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
@@ -111,7 +96,7 @@ static void strips(CfCtx* c) {
 }
 
 // Depth order: LESSEQUAL with writes, equal depths, writes off, test off,
-// and two interpenetrating planes in perspective.
+// LESS, and two interpenetrating planes in perspective.
 static void depth_order(CfCtx* c) {
   cf_quad2d(c, 2, 2, 22, 14, 0xFF0000FFu, 0, 0, 1, 1, 0.8f);   // far, first
   cf_quad2d(c, 8, 5, 28, 17, 0xFF00FF00u, 0, 0, 1, 1, 0.2f);   // near
@@ -125,16 +110,17 @@ static void depth_order(CfCtx* c) {
   cf_rs(c, D3DRS_ZENABLE, 0);
   cf_quad2d(c, 26, 22, 40, 30, 0xFF808080u, 0, 0, 1, 1, 0.9f);  // no test: on top of everything
   cf_rs(c, D3DRS_ZENABLE, 1);
+  cf_quad2d(c, 44, 24, 60, 36, 0xFF00FF00u, 0, 0, 1, 1, 0.5f);
+  cf_rs(c, D3DRS_ZFUNC, D3DCMP_LESS);
+  cf_quad2d(c, 44, 24, 52, 36, 0xFFFF0000u, 0, 0, 1, 1, 0.5f);  // equal depth fails LESS
+  cf_quad2d(c, 52, 24, 60, 36, 0xFF0000FFu, 0, 0, 1, 1, 0.4f);  // nearer passes
+  cf_rs(c, D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
   // Interpenetrating planes: the crossing line depends on depth interpolation.
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_set_transform(c, 2, cf_persp(2.0f, (float)c->w / (float)c->h, 1.0f, 40.0f));
+  cf_persp(c, 2.0f, 1.0f, 40.0f);
   const uint32_t o = 0xFFFF8000u, b = 0xFF0080FFu;
-  V142 pa[6] = {{3, -2, 6, o, 0, 0},  {14, -2, 14, o, 0, 0}, {3, 0, 6, o, 0, 0},
-                  {14, -2, 14, o, 0, 0}, {14, 0, 14, o, 0, 0},  {3, 0, 6, o, 0, 0}};
-  V142 pb[6] = {{6, -2, 12, b, 0, 0}, {7, -2, 7, b, 0, 0}, {6, 0, 12, b, 0, 0},
-                  {7, -2, 7, b, 0, 0},  {7, 0, 7, b, 0, 0},  {6, 0, 12, b, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, pa, sizeof pa[0]);
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, pb, sizeof pb[0]);
+  cf_quad3d(c, {3, -2, 6, 14, -2, 14, 3, 0, 6, 14, 0, 14}, o, o);
+  cf_quad3d(c, {6, -2, 12, 7, -2, 7, 6, 0, 12, 7, 0, 7}, b, b);
 }
 
 // Depth quantisation: a reference quad at z = (k + f) / (2^n - 1), then a
@@ -166,11 +152,8 @@ static void clear_viewport(CfCtx* c) {
   cf_quad2d(c, -0.5f, -0.5f, (float)c->w - 0.5f, 21.5f, 0xFF3060FFu, 0, 0, 1, 1, 0.5f);  // not over the cleared depths
   // A clip-space quad larger than the view volume fills exactly its viewport.
   cf_viewport(c, 5, 26, 24, 12);
-  V142 q[6] = {{-1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0}, {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},
-                 {1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0},  {1.5f, -1.5f, 0.5f, 0xFF40FF40u, 0, 0},
-                 {-1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0},  {1.5f, 1.5f, 0.5f, 0xFF40FF40u, 0, 0}};
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, q, sizeof q[0]);
+  cf_quad3d(c, {-1.5f, -1.5f, 0.5f, -1.5f, 1.5f, 0.5f, 1.5f, -1.5f, 0.5f, 1.5f, 1.5f, 0.5f}, 0xFF40FF40u, 0xFF40FF40u);
   cf_viewport(c, 36, 26, 22, 12);
   c->dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020u, 1.0f, 0);
   cf_quad2d(c, 33.5f, 29.5f, 62.5f, 34.5f, 0xFFFFFF00u);  // wider than the viewport
@@ -183,19 +166,16 @@ static void near_far_clip(CfCtx* c) {
   IDirect3DTexture9* t = cf_texture(c, 8, 8, 1, cf_texel_checker);
   cf_bind(c, t);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_set_transform(c, 2, cf_persp(1.5f, (float)c->w / (float)c->h, 1.0f, 60.0f));
+  cf_persp(c, 1.5f, 1.0f, 60.0f);
   // texture coordinates off round values: no pixel centre exactly on a texel edge
-  V142 floor[3] = {{-10, -2, 6, 0xFFFF4040u, 0.037f, 0.021f},
-                     {10, -2, 6, 0xFF40FF40u, 4.037f, 0.021f},
-                     {0, -2, -6, 0xFF4040FFu, 2.037f, 3.021f}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, floor, sizeof floor[0]);
-  V142 ceil[3] = {{-60, 4, 40, 0xFFFFFF40u, 0.043f, 0.019f},
-                    {60, 4, 40, 0xFF40FFFFu, 6.043f, 0.019f},
-                    {0, 4, 90, 0xFFFF40FFu, 3.043f, 4.019f}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, ceil, sizeof ceil[0]);
+  V142 v[6] = {{-10, -2, 6, 0xFFFF4040u, 0.037f, 0.021f},    {10, -2, 6, 0xFF40FF40u, 4.037f, 0.021f},
+               {0, -2, -6, 0xFF4040FFu, 2.037f, 3.021f},     {-60, 4, 40, 0xFFFFFF40u, 0.043f, 0.019f},
+               {60, 4, 40, 0xFF40FFFFu, 6.043f, 0.019f},     {0, 4, 90, 0xFFFF40FFu, 3.043f, 4.019f}};
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, v, sizeof v[0]);  // a floor
+  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, v + 3, sizeof v[0]);  // and a ceiling
   // Huge but in front: must still draw exactly its visible part.
   V142 wall[3] = {{-4000, -1.5f, 30, 0xFFFFFFFFu, 0, 0}, {4000, -1.5f, 30, 0xFF000000u, 0, 0},
-                    {0, 1.0f, 30, 0xFF808080u, 0, 1}};
+                  {0, 1.0f, 30, 0xFF808080u, 0, 1}};
   cf_bind(c, c->white);
   cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 1, wall, sizeof wall[0]);
 }
@@ -206,12 +186,9 @@ static void gouraud(CfCtx* c) {
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_tri2d(c, 0.5f, 0.5f, 40.5f, 0.5f, 0.5f, 30.5f, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu);
   cf_tri2d(c, 40.5f, 0.5f, 40.5f, 30.5f, 0.5f, 30.5f, 0xFF000000u, 0xFFFFFFFFu, 0xFF0000FFu);
-  cf_set_transform(c, 2, cf_persp(1.2f, (float)c->w / (float)c->h, 1.0f, 60.0f));
-  V142 q[6] = {{-1, -2, 3, 0xFFFFFFFFu, 0, 0}, {1, -2, 3, 0xFFFFFFFFu, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0},
-                 {1, -2, 3, 0xFFFFFFFFu, 0, 0},  {1, -2, 30, 0xFF000000u, 0, 0}, {-1, -2, 30, 0xFF000000u, 0, 0}};
-  CfMat w = cf_translate(2.2f, 0, 0);
-  cf_set_transform(c, 0, w);
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, q, sizeof q[0]);
+  cf_persp(c, 1.2f, 1.0f, 60.0f);
+  cf_xform(c, D3DTS_WORLD, cf_scale_move(1, 1, 1, 2.2f, 0, 0));
+  cf_quad3d(c, {-1, -2, 3, 1, -2, 3, -1, -2, 30, 1, -2, 30}, 0xFFFFFFFFu, 0xFF000000u);
 }
 
 const CfScene g_cfRasterScenes[] = {
@@ -219,11 +196,11 @@ const CfScene g_cfRasterScenes[] = {
     {"shared_edges", 64, 48, 0, 0xFF000000u, shared_edges, 0, 0, "triangles sharing edges: no gap, no pixel twice"},
     {"culling", 64, 40, 0, 0xFF101010u, culling, 0, 0, "both windings, culled and not, zero area, mirrored"},
     {"strips", 64, 32, 0, 0xFF101010u, strips, 1, 0, "triangle strips and their alternating winding"},
-    {"depth_order", 96, 40, 0, 0xFF101010u, depth_order, 0, 2, "LESSEQUAL, equal depth, writes off, test off"},
+    {"depth_order", 96, 40, 0, 0xFF101010u, depth_order, 0, 2, "LESSEQUAL, LESS, equal depth, writes off, test off"},
     {"depth_d24", 64, 32, 0, 0xFF000000u, depth_d24, 0, 0, "D24X8 depth quantisation"},
     {"depth_d16", 64, 32, 1, 0xFF000000u, depth_d16, 0, 0, "D16 depth quantisation"},
     {"clear_viewport", 64, 40, 0, 0xFF101010u, clear_viewport, 0, 0, "Clear inside viewports, viewport mapping"},
     {"near_far_clip", 64, 48, 0, 0xFF101010u, near_far_clip, 1, 4, "near and far plane clipping, huge triangles"},
     {"gouraud", 64, 32, 0, 0xFF101010u, gouraud, 1, 0, "colour interpolation, screen space and perspective"},
+    {},
 };
-const int g_cfRasterSceneCount = sizeof g_cfRasterScenes / sizeof g_cfRasterScenes[0];

@@ -1,8 +1,59 @@
 // Scenes about a pixel's colour: fog, lighting, alpha test, blending, the
 // tint stage and stages without a texture.
 #include <math.h>
+#include <string.h>
 
-#include "cf_scenes.h"
+#include "cf_scene.h"
+
+static uint32_t cf_argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+
+// Orthographic projection, w x h centred, depth -1..100, identity view.
+static void cf_ortho_setup(CfCtx* c) {
+  const float zn = -1.0f, zf = 100.0f;
+  cf_xform(c, D3DTS_VIEW, cf_scale_move(1, 1, 1, 0, 0, 0));
+  Mat4 p = cf_scale_move(2 / (float)c->w, 2 / (float)c->h, 1 / (zf - zn), 0, 0, -zn / (zf - zn));
+  cf_xform(c, D3DTS_PROJECTION, p);
+}
+
+// Quad over the pixel rectangle [px0, px1) x [py0, py1) under
+// cf_ortho_setup; view depth dl at its left corners, dr at its right ones.
+static void cf_oquad142(CfCtx* c, float px0, float py0, float px1, float py1, float dl, float dr, uint32_t colour,
+                        float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1) {
+  float hw = (float)c->w * 0.5f, hh = (float)c->h * 0.5f;
+  float x0 = px0 - 0.5f - hw, x1 = px1 - 0.5f - hw;
+  float y0 = hh - (py0 - 0.5f), y1 = hh - (py1 - 0.5f);
+  cf_quad3d(c, {x0, y0, dl, x1, y0, dr, x0, y1, dl, x1, y1, dr}, colour, colour, u0, v0, u1, v1);
+}
+
+// Pixel-exact rectangle of the UI layer: covers pixels x..x+w-1, y..y+h-1.
+static void cf_rect(CfCtx* c, int x, int y, int w, int h, uint32_t colour) {
+  cf_quad2d(c, (float)x - 0.5f, (float)y - 0.5f, (float)(x + w) - 0.5f, (float)(y + h) - 0.5f, colour);
+}
+
+// Lighting on, with one light travelling along +z.
+static void cf_sun(CfCtx* c, uint32_t colour, uint32_t ambient) {
+  D3DLIGHT9 l;
+  memset(&l, 0, sizeof l);
+  l.Type = D3DLIGHT_DIRECTIONAL;
+  l.Diffuse.r = (float)((colour >> 16) & 255) / 255.0f;
+  l.Diffuse.g = (float)((colour >> 8) & 255) / 255.0f;
+  l.Diffuse.b = (float)(colour & 255) / 255.0f;
+  l.Diffuse.a = 1;
+  l.Direction.z = 1;
+  l.Range = 1000;
+  c->dev->SetLight(0, &l);
+  c->dev->LightEnable(0, TRUE);
+  cf_rs(c, D3DRS_AMBIENT, ambient);
+  cf_rs(c, D3DRS_LIGHTING, 1);
+}
+
+// Vertex fog on.
+static void cf_fog(CfCtx* c, uint32_t colour, float start, float end) {
+  cf_rs(c, D3DRS_FOGCOLOR, colour);
+  cf_rs(c, D3DRS_FOGSTART, fbits(start));
+  cf_rs(c, D3DRS_FOGEND, fbits(end));
+  cf_rs(c, D3DRS_FOGENABLE, 1);
+}
 
 // Linear vertex fog (start 10, end 20) under an orthographic camera, so
 // position and depth are independent. Rows of 8 pixels:
@@ -12,6 +63,7 @@
 //  2: one quad from depth 0 (left) to 20 (right): the vertex factors are clamped first
 //  3: from depth 5 to 25: clamped at both ends
 //  4: fog on a textured, half-transparent quad (fog before blending, alpha kept), and beyond the end
+//  5: from depth -0.5 to 20 under black fog: behind the eye plane the fog is that of the distance
 static void fog_ortho(CfCtx* c) {
   cf_ortho_setup(c);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
@@ -33,28 +85,24 @@ static void fog_ortho(CfCtx* c) {
   cf_bind(c, t);
   cf_oquad142(c, 0, 32, 32, 40, 15.0f, 15.0f, cf_argb(128, 255, 255, 255), 0, 0, 4, 1);
   cf_oquad142(c, 32, 32, 64, 40, 30.0f, 30.0f, cf_argb(128, 255, 255, 255), 0, 0, 4, 1);
+  cf_defaults(c);
+  cf_ortho_setup(c);
+  cf_fog(c, 0xFF000000u, 10.0f, 20.0f);
+  cf_oquad142(c, 0, 40, 64, 48, -0.5f, 20.0f, 0xFFFFFFFFu);
 }
 
 // Fog in perspective: a wall across the view (|z| fog is uniform along
 // it, range fog would not be) over a floor receding through the fog range.
 static void fog_persp(CfCtx* c) {
-  cf_set_transform(c, 2, cf_persp(1.0f, (float)c->w / (float)c->h, 1.0f, 100.0f));
+  cf_persp(c, 1.0f, 1.0f, 100.0f);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
   cf_fog(c, cf_argb(255, 40, 60, 200), 5.0f, 35.0f);
-  const uint32_t w = 0xFFFFFFFFu;
-  V142 wall[6] = {{-40, -2, 25, w, 0, 0}, {40, -2, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0},
-                    {40, -2, 25, w, 0, 0},  {40, 30, 25, w, 0, 0}, {-40, 30, 25, w, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, wall, sizeof wall[0]);
-  const uint32_t y = 0xFFFFE080u;
-  V142 floor[6] = {{-3, -2, 2, y, 0, 0}, {3, -2, 2, y, 0, 0}, {-3, -2, 25, y, 0, 0},
-                     {3, -2, 2, y, 0, 0},  {3, -2, 25, y, 0, 0}, {-3, -2, 25, y, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, floor, sizeof floor[0]);
+  const uint32_t w = 0xFFFFFFFFu, y = 0xFFFFE080u, g = 0xFFE0FF80u;
+  cf_quad3d(c, {-40, -2, 25, 40, -2, 25, -40, 30, 25, 40, 30, 25}, w, w);
+  cf_quad3d(c, {-3, -2, 2, 3, -2, 2, -3, -2, 25, 3, -2, 25}, y, y);
   // a strip from behind the eye: clipped at the near plane, where its fog
   // comes from the distance of the vertex behind
-  const uint32_t g = 0xFFE0FF80u;
-  V142 strip[6] = {{-5.5f, -2, -6, g, 0, 0}, {-3.5f, -2, -6, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0},
-                     {-3.5f, -2, -6, g, 0, 0}, {-3.5f, -2, 12, g, 0, 0}, {-5.5f, -2, 12, g, 0, 0}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, strip, sizeof strip[0]);
+  cf_quad3d(c, {-5.5f, -2, -6, -3.5f, -2, -6, -5.5f, -2, 12, -3.5f, -2, 12}, g, g);
 }
 
 // Lighting: one directional sun travelling into the screen (L = (0,0,-1)),
@@ -75,39 +123,31 @@ static void lit_quad(CfCtx* c, float px, float py, float nx, float ny, float nz,
   cf_draw_up(c, CF_FVF152, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
 
+const CfLightRow cf_light_rows[9] = {
+    {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "white vertices"},
+    {0xFF80C040u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "coloured vertices"},
+    {0xFFFFFFFFu, 0, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "scaled world, no renormalising"},
+    {0xFFFFFFFFu, 1, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "scaled world, renormalised"},
+    {0xFFFFFFFFu, 0, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "long normals, no renormalising"},
+    {0xFFFFFFFFu, 1, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0, "long normals, renormalised"},
+    {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFFFFFFFu, 0x00808080u, 0, 0, "saturation"},
+    {0x80FFC080u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 1, 0, "vertex alpha kept"},
+    {0xFFFFFFFFu, 1, 1, 3, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 1, "non-uniform world scale"},
+};
+
 static void lighting(CfCtx* c) {
   cf_ortho_setup(c);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  // rows: vertex colour, NORMALIZENORMALS, world scale, normal length, sun, ambient
-  struct Row {
-    uint32_t colour;
-    int normalize;
-    float scale, scaleY, len;
-    uint32_t sun, ambient;
-    int blend, yAxis;
-  };
-  static const Row rows[9] = {
-      {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // white
-      {0xFF80C040u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // coloured vertices
-      {0xFFFFFFFFu, 0, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // scaled world, not renormalised
-      {0xFFFFFFFFu, 1, 2, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // scaled world, renormalised
-      {0xFFFFFFFFu, 0, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // long normals, not renormalised
-      {0xFFFFFFFFu, 1, 1, 1, 2, 0xFFC8B4A0u, 0x00283C50u, 0, 0},  // long normals, renormalised
-      {0xFFFFFFFFu, 1, 1, 1, 1, 0xFFFFFFFFu, 0x00808080u, 0, 0},  // saturation
-      {0x80FFC080u, 1, 1, 1, 1, 0xFFC8B4A0u, 0x00283C50u, 1, 0},  // vertex alpha under lighting
-      {0xFFFFFFFFu, 1, 1, 3, 1, 0xFFC8B4A0u, 0x00283C50u, 0, 1},  // non-uniform world: normals in y
-  };
   for (int r = 0; r < 9; r++) {
-    const Row& w = rows[r];
-    cf_sun(c, 0, 0, 1, w.sun, w.ambient);
+    const CfLightRow& w = cf_light_rows[r];
+    cf_sun(c, w.sun, w.ambient);
     cf_rs(c, D3DRS_NORMALIZENORMALS, (uint32_t)w.normalize);
-    cf_set_transform(c, 0, cf_scale(w.scale, w.scale * w.scaleY, w.scale));
+    cf_xform(c, D3DTS_WORLD, cf_scale_move(w.scale, w.scale * w.scaleY, w.scale, 0, 0, 0));
     if (w.blend) cf_blend(c, 1);
     for (int k = 0; k < 8; k++) {
       float cs = cf_light_cos(k), sn = sqrtf(1.0f - cs * cs);
       float nx = sn, ny = 0, nz = -cs;
       if (k == 7 || w.yAxis) nx = 0, ny = sn;
-      cf_rs(c, D3DRS_LIGHTING, 1);
       lit_quad(c, (float)(k * 8), (float)(r * 6), nx * w.len, ny * w.len, nz * w.len, w.colour, w.scale, w.scaleY);
     }
     if (w.blend) cf_rs(c, D3DRS_ALPHABLENDENABLE, 0);
@@ -124,19 +164,14 @@ static uint32_t texel_alpha(int, int x, int, int, int) { return (uint32_t)cf_alp
 static void alpha_test(CfCtx* c) {
   IDirect3DTexture9* t = cf_texture(c, 16, 1, 1, texel_alpha);
   cf_bind(c, t);
-  cf_blend(c, 0);
-  for (int k = 0; k < 16; k++) {
-    float x = (float)(k * 4) - 0.5f;
-    uint32_t col = cf_argb(cf_alpha_pairs[k][1], 0x40, 0xC0, 0xFF);
-    cf_quad2d(c, x, -0.5f, x + 4, 7.5f, col, (float)k / 16.0f, 0, (float)(k + 1) / 16.0f, 1);
-  }
-  // the same through the additive mode, where alpha scales the colour
-  cf_blend(c, 2);
-  cf_rs(c, D3DRS_ALPHATESTENABLE, 1);
-  for (int k = 0; k < 16; k++) {
-    float x = (float)(k * 4) - 0.5f;
-    uint32_t col = cf_argb(cf_alpha_pairs[k][1], 0xFF, 0xFF, 0xFF);
-    cf_quad2d(c, x, 7.5f, x + 4, 15.5f, col, (float)k / 16.0f, 0, (float)(k + 1) / 16.0f, 1);
+  for (int row = 0; row < 2; row++) {
+    cf_blend(c, row ? 2 : 0);  // the second row additive, where alpha scales the colour
+    cf_rs(c, D3DRS_ALPHATESTENABLE, 1);
+    for (int k = 0; k < 16; k++) {
+      float x = (float)(k * 4) - 0.5f, y = (float)(row * 8) - 0.5f;
+      uint32_t col = cf_argb(cf_alpha_pairs[k][1], row ? 0xFF : 0x40, row ? 0xFF : 0xC0, 0xFF);
+      cf_quad2d(c, x, y, x + 4, y + 8, col, (float)k / 16.0f, 0, (float)(k + 1) / 16.0f, 1);
+    }
   }
 }
 
@@ -185,7 +220,7 @@ static void blending(CfCtx* c) {
 }
 
 // The tint stage: texture x vertex colour x TFACTOR, alpha passed through.
-const uint32_t cf_tint_cases[8][3] = {
+static const uint32_t cf_tint_cases[8][3] = {
     // texel, vertex colour, factor
     {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF808080u}, {0xFFC86432u, 0xFFFFFFFFu, 0xFF808080u},
     {0xFFFFFFFFu, 0xFFC86432u, 0xFFFF0080u}, {0xFFC86432u, 0xFF64C896u, 0xFF808080u},
@@ -203,7 +238,6 @@ static void tint(CfCtx* c) {
     float x = (float)(k * 8) - 0.5f;
     cf_quad2d(c, x, -0.5f, x + 8, 7.5f, cf_tint_cases[k][1], (float)k / 8.0f, 0, (float)(k + 1) / 8.0f, 1);
   }
-  cf_tint(c, 0xFFFFFFFFu);
 }
 
 // Stages whose argument is a texture while none is bound, against the same
@@ -211,33 +245,25 @@ static void tint(CfCtx* c) {
 //  0: default stages          1: SELECTARG1(TEXTURE)   2: the tint stage on top
 //  3: vertex alpha 0x80 blended  4: alpha test of vertex alpha 0x7F  5: alpha test of 0x80
 static void no_texture(CfCtx* c) {
-  for (int row = 0; row < 2; row++) {
-    IDirect3DTexture9* t = row ? c->white : nullptr;
-    float y = (float)(row * 8) - 0.5f;
-    const uint32_t col = cf_argb(255, 200, 100, 50);
+  for (int row = 0; row < 2; row++)
     for (int k = 0; k < 6; k++) {
       cf_defaults(c);
-      cf_bind(c, t);
-      float x = (float)(k * 8) - 0.5f;
-      uint32_t vc = col;
+      cf_bind(c, row ? c->white : nullptr);
       if (k == 1) cf_tss(c, 0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
       if (k == 2) cf_tint(c, 0xFF80FF40u);
-      if (k == 3) cf_blend(c, 1), vc = cf_argb(0x80, 200, 100, 50);
-      if (k == 4) cf_blend(c, 0), vc = cf_argb(0x7F, 200, 100, 50);
-      if (k == 5) cf_blend(c, 0), vc = cf_argb(0x80, 200, 100, 50);
-      cf_quad2d(c, x, y, x + 8, y + 8, vc);
+      if (k >= 3) cf_blend(c, k == 3 ? 1 : 0);
+      float x = (float)(k * 8) - 0.5f, y = (float)(row * 8) - 0.5f;
+      cf_quad2d(c, x, y, x + 8, y + 8, cf_argb(k == 4 ? 0x7F : k >= 3 ? 0x80 : 255, 200, 100, 50));
     }
-  }
-  cf_defaults(c);
 }
 
 const CfScene g_cfShadeScenes[] = {
-    {"fog_ortho", 64, 40, 0, 0xFF102030u, fog_ortho, 0, 0, "vertex fog factors, clamping, fog before blending"},
+    {"fog_ortho", 64, 48, 0, 0xFF102030u, fog_ortho, 0, 0, "vertex fog factors, clamping, fog before blending"},
     {"fog_persp", 64, 48, 0, 0xFF102030u, fog_persp, 1, 0, "fog by view depth, across a receding floor"},
     {"lighting", 64, 54, 0, 0xFF303030u, lighting, 1, 0, "sun and ambient against known normals"},
     {"alpha_test", 64, 16, 0, 0xFF000000u, alpha_test, 0, 0, "alpha test at 127/128 of texture x vertex"},
     {"blending", 40, 40, 0, 0xFF000000u, blending, 0, 0, "alpha and additive blending, byte results"},
     {"tint", 64, 8, 0, 0xFF204060u, tint, 0, 0, "stage 1 TFACTOR tint, alpha passed through"},
     {"no_texture", 48, 16, 0, 0xFF204060u, no_texture, 0, 0, "stages that need a texture with none bound"},
+    {},
 };
-const int g_cfShadeSceneCount = sizeof g_cfShadeScenes / sizeof g_cfShadeScenes[0];

@@ -1,13 +1,16 @@
-// Scenes about texturing: point sampling at texel edges, mip selection,
-// address modes, and the 2D layer's rectangles, lines and images.
+// Scenes about texturing: point sampling at texel edges, mip selection and
+// address modes.
 #include <math.h>
 
-#include "cf_scenes.h"
+#include "cf_scene.h"
+#include "gfx/gfx.h"
+
+static uint32_t cf_texel_level(int level, int, int, int, int) { return cf_level_colour(level); }
 
 // Point sampling at texel edges. Rows 0-63: a one-pixel-high bar 16 pixels
 // wide over the 16 texels of row 0 of a 16x16 texture, shifted by
 // cf_point_offset(row) texels; columns 24-87: the same down column 0.
-float cf_point_offset(int row) {
+static float cf_point_offset(int row) {
   return row < 32 ? (float)(row - 16) / 32.0f : -0.5f + (float)(row - 48) / 512.0f;
 }
 
@@ -79,14 +82,11 @@ static void persp_mip(CfCtx* c) {
   IDirect3DTexture9* t = cf_texture(c, 64, 64, 7, cf_texel_checker);
   cf_bind(c, t);
   cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_set_transform(c, 2, cf_persp(1.0f, (float)c->w / (float)c->h, 0.5f, 100.0f));
-  cf_set_transform(c, 1, cf_look_at(0.3f, 1.2f, 0, 0.3f, 0.4f, 4));
-  const uint32_t w = 0xFFFFFFFFu;
+  cf_persp(c, 1.0f, 0.5f, 100.0f);
+  cf_xform(c, D3DTS_VIEW, m4_look_at(Vec3{0.3f, 1.2f, 0}, Vec3{0.3f, 0.4f, 4}, Vec3{0, 1, 0}));
   // coordinates off round values, so no pixel centre lands exactly on a texel edge
-  const float u0 = 0.0137f, u1 = 8.0137f, v0 = 0.0211f, v1 = 40.0211f;
-  V142 v[6] = {{-4, 0, 0.5f, w, u0, v0}, {4, 0, 0.5f, w, u1, v0}, {-4, 0, 40, w, u0, v1},
-                 {4, 0, 0.5f, w, u1, v0},  {4, 0, 40, w, u1, v1}, {-4, 0, 40, w, u0, v1}};
-  cf_draw_up(c, CF_FVF142, D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
+  const uint32_t w = 0xFFFFFFFFu;
+  cf_quad3d(c, {-4, 0, 0.5f, 4, 0, 0.5f, -4, 0, 40, 4, 0, 40}, w, w, 0.0137f, 0.0211f, 8.0137f, 40.0211f);
 }
 
 // WRAP and CLAMP: three quads with texture coordinates -1..2 over a 4x4
@@ -120,107 +120,10 @@ void cf_npot_wrap_coords(float* u0, float* v0, float* u1, float* v1) {
   *v1 = -13.3f + 24 * 0.9f / 20;
 }
 
-// ---- the 2D layer --------------------------------------------------------------------------
-
-void cf_ui_states(CfCtx* c) {
-  cf_rs(c, D3DRS_ZENABLE, 0);
-  cf_rs(c, D3DRS_LIGHTING, 0);
-  cf_rs(c, D3DRS_FOGENABLE, 0);
-  cf_rs(c, D3DRS_CULLMODE, D3DCULL_NONE);
-  cf_tint(c, 0xFFFFFFFFu);
-  cf_blend(c, 1);
-}
-
-void cf_ui_quad(CfCtx* c, IDirect3DTexture9* t, uint32_t colour, float x0, float y0, float x1, float y1, float u0,
-                    float v0, float u1, float v1) {
-  cf_bind(c, t);
-  cf_quad2d(c, x0 - 0.5f, y0 - 0.5f, x1 - 0.5f, y1 - 0.5f, colour, u0, v0, u1, v1);
-}
-
-void cf_ui_rect(CfCtx* c, float x, float y, float w, float h, uint32_t colour) {
-  cf_ui_quad(c, c->white, colour, x, y, x + w, y + h, 0, 0, 1, 1);
-}
-
-void cf_ui_line(CfCtx* c, float x0, float y0, float x1, float y1, uint32_t colour) {
-  float dx = x1 - x0, dy = y1 - y0;
-  int n = (int)fmaxf(fabsf(dx), fabsf(dy));
-  if (n < 1) n = 1;
-  for (int i = 0; i <= n; i++) {
-    float t = (float)i / (float)n;
-    cf_ui_rect(c, floorf(x0 + dx * t), floorf(y0 + dy * t), 1, 1, colour);
-  }
-}
-
-// Glyph patterns of a made-up 5x7 font in a 128x64 atlas of 8x8 cells.
-uint32_t cf_texel_font(int, int x, int y, int, int) {
-  int col = x / 8, row = y / 8, px = x % 8, py = y % 8;
-  if (px > 4 || py > 6) return 0x00FFFFFFu;
-  uint32_t code = (uint32_t)((row + 2) * 16 + col);
-  uint32_t h = (code * 2654435761u) ^ ((uint32_t)(py * 5 + px) * 40503u);
-  h ^= h >> 13;
-  h *= 0x5bd1e995u;
-  h ^= h >> 15;
-  return (h & 3u) ? 0xFFFFFFFFu : 0x00FFFFFFu;
-}
-
-static void text_raw(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint32_t colour, const char* t) {
-  float pen = x;
-  for (; *t; t++) {
-    unsigned ch = (unsigned char)*t;
-    if (ch == 10) {
-      pen = x;
-      y += 9 * s;
-      continue;
-    }
-    if (ch == ' ') {
-      pen += 6 * s;
-      continue;
-    }
-    if (ch >= 'a' && ch <= 'z') ch -= 32;
-    if (ch < 32 || ch > 127) ch = '?';
-    float u0 = (float)(ch % 16) * 8 / 128, v0 = (float)(ch / 16 - 2) * 8 / 64;
-    cf_ui_quad(c, font, colour, pen, y, pen + 6 * s, y + 8 * s, u0, v0, u0 + 6.0f / 128, v0 + 8.0f / 64);
-    pen += 6 * s;
-  }
-}
-
-void cf_text(CfCtx* c, IDirect3DTexture9* font, float x, float y, float s, uint32_t colour, const char* t) {
-  float d = s >= 2 ? 2.0f : 1.0f;
-  text_raw(c, font, x + d, y + d, s, (colour & 0xFF000000u) | 0x101018u, t);
-  text_raw(c, font, x, y, s, colour, t);
-}
-
-IDirect3DTexture9* cf_font(CfCtx* c) { return cf_texture(c, 128, 64, 1, cf_texel_font); }
-
-static void ui_rects(CfCtx* c) {
-  cf_ui_states(c);
-  cf_ui_rect(c, 2, 2, 1, 1, 0xFFFFFFFFu);
-  cf_ui_rect(c, 4, 2, 2, 1, 0xFFFFFFFFu);
-  cf_ui_rect(c, 7, 2, 3, 3, 0xFFFFFFFFu);
-  // adjacent half-transparent rectangles: no overlap, no gap
-  cf_ui_rect(c, 2, 8, 5, 5, 0x80FF0000u);
-  cf_ui_rect(c, 7, 8, 5, 5, 0x8000FF00u);
-  cf_ui_rect(c, 2, 13, 10, 3, 0x800000FFu);
-  cf_ui_rect(c, 1, 7, 12, 10, 0x40FFFFFFu);  // over all three
-  // off the pixel grid
-  cf_ui_rect(c, 16.5f, 2.5f, 4, 4, 0xFFFFFF00u);
-  cf_ui_rect(c, 22.25f, 2.75f, 4, 4, 0xFF00FFFFu);
-  cf_ui_rect(c, 28.75f, 2.25f, 3.5f, 4.5f, 0xFFFF00FFu);
-  // lines of 1x1 rectangles
-  cf_ui_line(c, 0, 20, 3, 21, 0xFFFFFFFFu);
-  cf_ui_line(c, 16, 20, 60, 30, 0xFFFFC000u);
-  cf_ui_line(c, 40, 44, 46, 12, 0xFF40C0FFu);
-  // a whole texture stretched over 2x its size, and part of one
-  IDirect3DTexture9* t = cf_texture(c, 8, 8, 1, cf_texel_index);
-  cf_ui_quad(c, t, 0xFFFFFFFFu, 2, 24, 18, 40, 0, 0, 1, 1);
-  cf_ui_quad(c, t, 0xC0FFFFFFu, 20, 32, 32, 44, 0.25f, 0.25f, 0.75f, 0.75f);
-}
-
 const CfScene g_cfTexScenes[] = {
     {"point_edges", 88, 64, 0, 0xFF000000u, point_edges, 0, 0, "point sampling exactly at texel edges"},
     {"mip_select", 64, 32, 0, 0xFF000000u, mip_select, 0, 0, "mip level for a given footprint"},
     {"persp_mip", 64, 48, 0, 0xFF000000u, persp_mip, 1, 0, "mip levels and texture on a receding floor"},
     {"address_modes", 102, 24, 0, 0xFF000000u, address_modes, 0, 0, "WRAP and CLAMP, WRAP on 48 x 20"},
-    {"ui_rects", 64, 48, 0, 0xFF202830u, ui_rects, 0, 0, "2D rectangles, lines and images at pixel positions"},
+    {},
 };
-const int g_cfTexSceneCount = sizeof g_cfTexScenes / sizeof g_cfTexScenes[0];

@@ -6,65 +6,60 @@
 //
 //   conformance_wine --wine-exe cf_wine.exe --wine-run wine-run.sh --out DIR
 //                    [--wine-dir DIR]   (use pictures already rendered there)
-//                    [--save-soft 1]    (also write every software picture to DIR/soft)
-// Pictures of failed comparisons go to DIR as <scene>.{wine,soft,diff}.png.
+// Pictures of failed comparisons go to DIR as <scene>.{wine,soft}.png.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <map>
 #include <string>
 
-#include "cf_compare.h"
 #include "cf_facts.h"
 #include "cf_image.h"
+#include "cf_layer.h"
 #include "cf_soft.h"
 #include "rt/rt.h"
 #include "rt/sys.h"
-#if CF_HAVE_LAYER
-#include "cf_layer.h"
 #include "soft/soft.h"
-#endif
 
 namespace {
 
 struct Config {
   std::string exe, runner, out, wineDir;
-  bool saveSoft = false;
 } g_cfg;
 
-// The layer frame: a 1024x768 screenshot of a 340x256 frame at scale 3.
-// Differences come in 3x3 blocks; this allows 80 frame pixels (0.1 %) to
-// take a neighbouring texel.
-const int kLayerTolDelta = 2, kLayerTolCount = 720;
+// What is compared: every scene, then the layer frame (a 1024x768
+// screenshot of a 340x256 frame at scale 3: differences come in 3x3 blocks;
+// it may have 80 frame pixels, 0.1 %, take a neighbouring texel).
+struct Check {
+  const char* name;
+  int tolDelta, tolCount, zoom;
+  const char* what;
+};
+int check_count() { return cf_scene_count() + 1; }
+Check check(int i) {
+  if (i == cf_scene_count()) return Check{"layer_shot", 2, 720, 1, "a frame through the graphics layer"};
+  const CfScene* s = cf_scene(i);
+  return Check{s->name, s->tolDelta, s->tolCount, 4, s->what};
+}
 
 struct Store {
   std::string wineError;  // why there are no Wine pictures
-  std::string wineLog;
   double wineSeconds = 0;
   std::map<std::string, CfPic> wine, soft;
   std::map<std::string, std::string> softError;
   std::map<std::string, CfDiff> diffs;
-  CfPic wineLayer, softLayer;
-  std::string softLayerError;
 };
 
-std::string read_file(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-std::string windows_path(const std::string& unix) {
-  std::string w = "Z:" + unix;
-  for (char& c : w)
-    if (c == '/') c = '\\';
-  return w;
-}
-
 double now_seconds() { return (double)sys_counter() / (double)sys_counter_freq(); }
+
+// The picture in path, if there is one.
+void read_picture(const std::string& path, const char* name, std::map<std::string, CfPic>& into) {
+  CfPic p;
+  if (cf_bmp_read(path.c_str(), &p)) into[name] = p;
+}
 
 void run_wine(Store& s) {
   std::string dir = g_cfg.wineDir;
@@ -74,18 +69,16 @@ void run_wine(Store& s) {
       return;
     }
     dir = g_cfg.out + "/wine";
-    std::string log = g_cfg.out + "/wine.log";
-    std::string prep = "rm -rf '" + dir + "' && mkdir -p '" + dir + "'";
-    if (system(prep.c_str()) != 0) {
+    std::string log = g_cfg.out + "/wine.log", winDir = "Z:" + dir;
+    for (char& c : winDir) c = c == '/' ? '\\' : c;
+    if (system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()) != 0) {
       s.wineError = "cannot make " + dir;
       return;
     }
-    std::string cmd = "bash '" + g_cfg.runner + "' -t 120 '" + g_cfg.exe + "' '" + windows_path(dir) + "' >'" + log +
-                      "' 2>&1";
+    std::string cmd = "bash '" + g_cfg.runner + "' -t 120 '" + g_cfg.exe + "' '" + winDir + "' >'" + log + "' 2>&1";
     double t0 = now_seconds();
     int st = system(cmd.c_str());
     s.wineSeconds = now_seconds() - t0;
-    s.wineLog = read_file(log);
     int rc = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
     if (rc != 0) {
       s.wineError = "the conformance program under Wine ended with " + std::to_string(rc) +
@@ -93,18 +86,7 @@ void run_wine(Store& s) {
       return;
     }
   }
-  for (int i = 0; i < cf_scene_count(); i++) {
-    const CfScene* sc = cf_scene(i);
-    CfPic p;
-    uint32_t* px = cf_bmp_read((dir + "/" + sc->name + ".bmp").c_str(), &p.w, &p.h);
-    if (!px) continue;
-    p.px.assign(px, px + (size_t)p.w * (size_t)p.h);
-    free(px);
-    s.wine[sc->name] = p;
-  }
-  uint32_t* px = cf_bmp_read((dir + "/layer_shot.bmp").c_str(), &s.wineLayer.w, &s.wineLayer.h);
-  if (px) s.wineLayer.px.assign(px, px + (size_t)s.wineLayer.w * (size_t)s.wineLayer.h);
-  free(px);
+  for (int i = 0; i < check_count(); i++) read_picture(dir + "/" + check(i).name + ".bmp", check(i).name, s.wine);
 }
 
 void render_soft(Store& s) {
@@ -112,30 +94,18 @@ void render_soft(Store& s) {
   cf_soft_render_all(&all);
   s.soft = all.pics;
   s.softError = all.errors;
-  for (const auto& e : s.soft) {
-    if (!g_cfg.saveSoft) break;
-    std::string path = g_cfg.out + "/soft/" + e.first + ".bmp";
-    if (system(("mkdir -p '" + g_cfg.out + "/soft'").c_str()) != 0 ||
-        !cf_bmp_write(path.c_str(), e.second.px.data(), e.second.w, e.second.h))
-      fprintf(stderr, "cannot write %s\n", path.c_str());
-  }
-#if CF_HAVE_LAYER
   // the same frame through the graphics layer, on the software device
   sys_lib_provide("d3d9.dll", soft_d3d9_proc);
   std::string dir = g_cfg.out + "/soft-layer/";
-  std::string mk = "mkdir -p '" + dir + "'";
-  if (system(mk.c_str()) != 0) return;
-  log_open((dir + "layer.log").c_str());
-  char why[200] = "";
-  if (!cf_layer_run(nullptr, dir.c_str(), why, sizeof why)) {
-    s.softLayerError = why;
-    return;
+  char why[200] = "cannot make the folder";
+  if (system(("mkdir -p '" + dir + "'").c_str()) == 0) {
+    log_open((dir + "layer.log").c_str());
+    if (cf_layer_run(nullptr, dir.c_str(), why, sizeof why)) {
+      str_cpy(why, "no " CF_LAYER_SHOT " written", sizeof why);
+      read_picture(dir + CF_LAYER_SHOT, "layer_shot", s.soft);
+    }
   }
-  uint32_t* px = cf_bmp_read((dir + CF_LAYER_SHOT).c_str(), &s.softLayer.w, &s.softLayer.h);
-  if (px) s.softLayer.px.assign(px, px + (size_t)s.softLayer.w * (size_t)s.softLayer.h);
-  else s.softLayerError = "no " CF_LAYER_SHOT " written";
-  free(px);
-#endif
+  if (!s.soft.count("layer_shot")) s.softError["layer_shot"] = why;
 }
 
 Store& store() {
@@ -148,23 +118,9 @@ Store& store() {
   return *s;
 }
 
-const CfPic* wine_pic(const char* scene, void*) {
+const CfPic* wine_pic(const char* scene) {
   auto it = store().wine.find(scene);
   return it == store().wine.end() ? nullptr : &it->second;
-}
-
-// ---- Wine ran and drew every scene -------------------------------------------------------------
-
-TEST(Conformance, WineDrawsEveryScene) {
-  Store& s = store();
-  ASSERT_EQ(s.wineError, "") << s.wineLog;
-  for (int i = 0; i < cf_scene_count(); i++) {
-    const CfScene* sc = cf_scene(i);
-    auto it = s.wine.find(sc->name);
-    ASSERT_NE(it, s.wine.end()) << "no picture of " << sc->name << "\n" << s.wineLog;
-    EXPECT_EQ(it->second.w, sc->w) << sc->name;
-    EXPECT_EQ(it->second.h, sc->h) << sc->name;
-  }
 }
 
 // ---- the documented rules hold for Wine ------------------------------------------------------------
@@ -172,16 +128,9 @@ TEST(Conformance, WineDrawsEveryScene) {
 class WineFact : public testing::TestWithParam<int> {};
 
 TEST_P(WineFact, Holds) {
-  const CfFact& f = g_cfFacts[GetParam()];
-  const CfPic* p = wine_pic(f.scene, nullptr);
-  if (!p) GTEST_SKIP() << "no Wine picture of " << f.scene;
-  CfFactCtx k;
-  k.get = wine_pic;
-  k.user = nullptr;
-  f.check(*p, k);
-  std::string all;
-  for (const auto& e : k.errors) all += "  " + e + "\n";
-  EXPECT_EQ(k.violations, 0) << "Wine no longer does what FINDINGS.md says (" << f.scene << "):\n" << all;
+  const char* scene = g_cfFacts[GetParam()].scene;
+  if (!wine_pic(scene)) GTEST_SKIP() << "no Wine picture of " << scene;
+  EXPECT_EQ(cf_fact_check(GetParam(), wine_pic), "") << "Wine no longer does what FINDINGS.md says (" << scene << ")";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, WineFact, testing::Range(0, g_cfFactCount),
@@ -189,70 +138,44 @@ INSTANTIATE_TEST_SUITE_P(Rules, WineFact, testing::Range(0, g_cfFactCount),
 
 // ---- the software device draws what Wine draws ---------------------------------------------------
 
-void write_failure(const char* name, const CfPic& wine, const CfPic& soft, int tolDelta, int zoom,
-                   std::string* where) {
-  std::string base = g_cfg.out + "/" + name;
-  std::vector<uint32_t> diff = cf_diff_picture(wine.px.data(), soft.px.data(), wine.w, wine.h, tolDelta);
-  const char* kinds[3] = {"wine", "soft", "diff"};
-  const uint32_t* data[3] = {wine.px.data(), soft.px.data(), diff.data()};
-  for (int i = 0; i < 3; i++) {
-    std::string bmp = base + "." + kinds[i] + ".bmp", png = base + "." + kinds[i] + ".png";
-    if (!cf_bmp_write(bmp.c_str(), data[i], wine.w, wine.h)) continue;
-    // a PNG (enlarged when small) for looking at; the BMP stays if convert is missing
-    std::string cmd = "convert '" + bmp + "' -scale " + std::to_string(zoom * 100) + "% '" + png +
-                      "' 2>/dev/null && rm -f '" + bmp + "'";
-    *where += "  " + std::string(system(cmd.c_str()) == 0 ? png : bmp) + "\n";
+// Both pictures of a failed comparison, as PNG (enlarged when small) when
+// convert is there, else as BMP; their paths, one a line.
+std::string write_failure(const Check& k, const CfPic& wine, const CfPic& soft) {
+  std::string where;
+  for (const CfPic* p : {&wine, &soft}) {
+    std::string base = g_cfg.out + "/" + k.name + (p == &wine ? ".wine" : ".soft"), bmp = base + ".bmp";
+    if (!cf_bmp_write(bmp.c_str(), p->px.data(), p->w, p->h)) continue;
+    std::string cmd = "convert '" + bmp + "' -scale " + std::to_string(k.zoom * 100) + "% '" + base +
+                      ".png' 2>/dev/null && rm -f '" + bmp + "'";
+    where += "  " + (system(cmd.c_str()) == 0 ? base + ".png" : bmp) + "\n";
   }
+  return where;
 }
 
 class Scene : public testing::TestWithParam<int> {};
 
 TEST_P(Scene, MatchesWine) {
-  const CfScene* sc = cf_scene(GetParam());
+  const Check k = check(GetParam());
   Store& s = store();
-  auto se = s.softError.find(sc->name);
-  ASSERT_EQ(se, s.softError.end()) << "the software device could not draw " << sc->name << ": " << se->second;
-  const CfPic* wine = wine_pic(sc->name, nullptr);
-  if (!wine) GTEST_SKIP() << "no Wine picture (see WineDrawsEveryScene)";
-  const CfPic& soft = s.soft[sc->name];
-  ASSERT_EQ(wine->w * wine->h, soft.w * soft.h);
-  CfDiff d = cf_diff(wine->px.data(), soft.px.data(), sc->w, sc->h, sc->tolDelta);
-  s.diffs[sc->name] = d;
-  if (d.over > sc->tolCount) {
-    std::string where;
-    write_failure(sc->name, *wine, soft, sc->tolDelta, 4, &where);
-    ADD_FAILURE() << sc->name << " (" << sc->what << "): " << d.over << " pixels differ by more than "
-                  << sc->tolDelta << " (allowed " << sc->tolCount << "), largest difference " << d.maxDelta
-                  << "; first at (" << d.firstX << ", " << d.firstY << ")\n"
-                  << cf_diff_report(wine->px.data(), soft.px.data(), sc->w, sc->h, sc->tolDelta, 8)
+  auto se = s.softError.find(k.name);
+  ASSERT_EQ(se, s.softError.end()) << "the software device could not draw " << k.name << ": " << se->second;
+  const CfPic* wine = wine_pic(k.name);
+  ASSERT_NE(wine, nullptr) << "no Wine picture of " << k.name << ". " << s.wineError;
+  const CfPic& soft = s.soft[k.name];
+  ASSERT_EQ(wine->w * 10000 + wine->h, soft.w * 10000 + soft.h) << "picture sizes";
+  CfDiff d = cf_diff(wine->px.data(), soft.px.data(), wine->w, wine->h, k.tolDelta);
+  s.diffs[k.name] = d;
+  if (d.over > k.tolCount)
+    ADD_FAILURE() << k.name << " (" << k.what << "): " << d.over << " pixels differ by more than " << k.tolDelta << " (allowed "
+                  << k.tolCount << "), largest difference " << d.maxDelta << "; first at (" << d.firstX << ", "
+                  << d.firstY << ")\n"
+                  << cf_diff_report(wine->px.data(), soft.px.data(), wine->w, wine->h, k.tolDelta, 8)
                   << "pictures:\n"
-                  << where;
-  }
+                  << write_failure(k, *wine, soft);
 }
 
-#if CF_HAVE_LAYER
-// The game's own graphics layer and assets drawing a frame on both devices.
-TEST(Conformance, LayerFrameMatchesWine) {
-  Store& s = store();
-  ASSERT_EQ(s.softLayerError, "") << "the layer frame on the software device";
-  if (s.wineLayer.px.empty()) GTEST_SKIP() << "no Wine picture of the layer frame";
-  ASSERT_EQ(s.wineLayer.w, s.softLayer.w);
-  ASSERT_EQ(s.wineLayer.h, s.softLayer.h);
-  CfDiff d = cf_diff(s.wineLayer.px.data(), s.softLayer.px.data(), s.wineLayer.w, s.wineLayer.h, kLayerTolDelta);
-  s.diffs["layer_shot"] = d;
-  if (d.over > kLayerTolCount) {
-    std::string where;
-    write_failure("layer_shot", s.wineLayer, s.softLayer, kLayerTolDelta, 1, &where);
-    ADD_FAILURE() << "layer frame: " << d.over << " pixels differ by more than " << kLayerTolDelta << " (allowed "
-                  << kLayerTolCount << "), largest difference " << d.maxDelta << "; first at (" << d.firstX << ", "
-                  << d.firstY << ")\npictures:\n"
-                  << where;
-  }
-}
-#endif
-
-INSTANTIATE_TEST_SUITE_P(Conformance, Scene, testing::Range(0, cf_scene_count()),
-                         [](const testing::TestParamInfo<int>& i) { return std::string(cf_scene(i.param)->name); });
+INSTANTIATE_TEST_SUITE_P(Conformance, Scene, testing::Range(0, check_count()),
+                         [](const testing::TestParamInfo<int>& i) { return std::string(check(i.param).name); });
 
 }  // namespace
 
@@ -265,11 +188,10 @@ int main(int argc, char** argv) {
     else if (a == "--wine-run") g_cfg.runner = v;
     else if (a == "--out") g_cfg.out = v;
     else if (a == "--wine-dir") g_cfg.wineDir = v;
-    else if (a == "--save-soft") g_cfg.saveSoft = v != "0";
   }
   if (g_cfg.out.empty()) g_cfg.out = ".";
   // a fresh folder for this run's failure pictures
-  std::string mk = "mkdir -p '" + g_cfg.out + "' && cd '" + g_cfg.out + "' && rm -f ./*.wine.* ./*.soft.* ./*.diff.*";
+  std::string mk = "mkdir -p '" + g_cfg.out + "' && cd '" + g_cfg.out + "' && rm -f ./*.wine.* ./*.soft.*";
   if (system(mk.c_str()) != 0) return 2;
   double t0 = now_seconds();
   int rc = RUN_ALL_TESTS();
@@ -277,19 +199,17 @@ int main(int argc, char** argv) {
   printf("\nWine run %.1f s, whole test %.1f s. Per scene: pixels over the tolerance / allowed, largest difference;"
          " pixels differing at all and by more than 1:\n",
          s.wineSeconds, now_seconds() - t0);
-  for (int i = 0; i <= cf_scene_count(); i++) {
-    const CfScene* sc = i < cf_scene_count() ? cf_scene(i) : nullptr;
-    const char* name = sc ? sc->name : "layer_shot";
-    auto it = s.diffs.find(name);
+  for (int i = 0; i < check_count(); i++) {
+    const Check k = check(i);
+    auto it = s.diffs.find(k.name);
     if (it == s.diffs.end()) {
-      printf("  %-16s -\n", name);
+      printf("  %-16s -\n", k.name);
       continue;
     }
-    const CfPic& a = sc ? s.wine[name] : s.wineLayer;
-    const CfPic& b = sc ? s.soft[name] : s.softLayer;
+    const CfPic &a = s.wine[k.name], &b = s.soft[k.name];
     int any = cf_diff(a.px.data(), b.px.data(), a.w, a.h, 0).over, over1 = cf_diff(a.px.data(), b.px.data(), a.w, a.h, 1).over;
-    printf("  %-16s %5d / %-4d  max %3d (tolerance %d)  %6d differ, %6d by more than 1\n", name, it->second.over,
-           sc ? sc->tolCount : kLayerTolCount, it->second.maxDelta, sc ? sc->tolDelta : kLayerTolDelta, any, over1);
+    printf("  %-16s %5d / %-4d  max %3d (tolerance %d)  %6d differ, %6d by more than 1\n", k.name, it->second.over,
+           k.tolCount, it->second.maxDelta, k.tolDelta, any, over1);
   }
   return rc;
 }
