@@ -290,21 +290,24 @@ TEST_F(Drawn, HostileDrawsDrawNothingWrongAndNeverCrash) {
   vb->Lock(0, 0, &p, 0);
   memcpy(p, six, sizeof six);
   vb->Unlock();
-  const uint16_t ix[6] = {0, 60000, 2, 0, 1, 2};  // one index far outside
+  const uint16_t ix[6] = {3, 1, 2, 0, 1, 2};  // from base vertex 3, index 3 is just past the end
   ib->Lock(0, 0, &p, 0);
   memcpy(p, ix, sizeof ix);
   ib->Unlock();
+  rect(0, 0, 16, 16, 0xFFFFFFFFu);  // leaves four vertices behind
+  clear(0xFF000000u);
   dev->SetStreamSource(0, vb, 0, sizeof(V144));
   dev->SetIndices(ib);
   EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 3), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0xFFFFFFFFu, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0xFFFFFFFFu), D3DERR_INVALIDCALL);
-  // From base vertex 3: the triangle with the far index is skipped, the one
-  // from index 3 on drawn; a huge declared range and negative base vertices
-  // stay inside the buffer.
+  // From base vertex 3: the triangle with the index past the end is skipped
+  // (even where an earlier draw left a vertex behind), the one from index 3
+  // on drawn; a huge declared range and negative base vertices stay inside
+  // the buffer.
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 3, 0, 70000, 0, 1), D3D_OK);
-  EXPECT_EQ(px(3, 3), 0u);
+  EXPECT_EQ(px(10, 10), 0u);
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 3, 0, 3, 3, 1), D3D_OK);
   EXPECT_EQ(px(3, 3), 0xFFFFFFu);
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -1000000, 0, 3, 0, 2), D3D_OK);
