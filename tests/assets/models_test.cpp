@@ -6,14 +6,14 @@
 namespace {
 
 // An SKM1 file with the given header counts (which need not match the data);
-// vertex i is at (i, 2i, -i) with normal +y, uv (i / 4, 0.5), colour 0xFF00000i.
+// vertex i is at (i, 2i, -i) with normal +y, uv (i / 4, 1 / 8), colour 0xFF00000i.
 std::string skm(uint32_t nv, uint32_t ni, const std::string& tex, int verts, const std::vector<uint16_t>& idx) {
   std::string f = "SKM1" + std::string(12, 0) + tex;
   put32(f, 4, nv);
   put32(f, 8, ni);
   put32(f, 12, (uint32_t)tex.size());
   for (int i = 0; i < verts; i++) {
-    const float v[8] = {(float)i, 2.0f * i, -(float)i, 0, 1, 0, 0.25f * i, 0.5f};
+    const float v[8] = {(float)i, 2.0f * i, -(float)i, 0, 1, 0, 0.25f * i, 0.125f};
     const uint32_t colour = 0xFF000000u + (uint32_t)i;
     f.append((const char*)v, 32).append((const char*)&colour, 4);
   }
@@ -103,11 +103,11 @@ TEST_F(Models, LoadsSkmFiles) {
   EXPECT_EQ(tri->generated, 0);
   EXPECT_STREQ(tri->tex->name, "white");
   const Vertex& v = tri->mesh.verts[2];  // the colour moves in between normal and uv
-  EXPECT_EQ(std::vector<float>({v.x, v.y, v.z, v.ny, v.u, v.v}), std::vector<float>({2, 4, -2, 1, 0.5f, 0.5f}));
+  EXPECT_EQ(std::vector<float>({v.x, v.y, v.z, v.ny, v.u, v.v}), std::vector<float>({2, 4, -2, 1, 0.5f, 0.125f}));
   EXPECT_EQ(v.colour, 0xFF000002u);
   EXPECT_FLOAT_EQ(tri->radius, std::sqrt(8.0f));
   // Out-of-range triangles dropped, the next kept, a last partial one and trailing bytes ignored.
-  put("models/five.skm", skm(5, 8, "grass.bmp", 5, {0, 1, 5, 2, 3, 4, 4, 4}) + "junk");
+  put("models/five.skm", skm(5, 11, "grass.bmp", 5, {5, 0, 1, 0, 1, 5, 2, 3, 4, 4, 4}) + "junk");
   Model* five = model_get("five.skm");
   EXPECT_EQ(std::vector<uint16_t>(five->mesh.indices, five->mesh.indices + five->mesh.nindices),
             (std::vector<uint16_t>{2, 3, 4}));

@@ -120,6 +120,8 @@ TEST_F(GfxTest, UploadAndCachedBindings) {
   EXPECT_EQ(calls([&] { gpu_draw(&g); }), 4);
   EXPECT_EQ(calls([&] { gpu_draw(&g); }), 1);
   EXPECT_EQ(calls([&] { gpu_draw(&h); }), 3);
+  gfx_state_reset();
+  EXPECT_EQ(calls([&] { gpu_draw(&h); }), 4) << "a reset forgets the bindings";
   // A user-pointer draw unbinds stream 0 but not the indices.
   UiVertex tri[3] = {};
   gfx_fvf(FVF_UI);

@@ -22,6 +22,7 @@ TEST_F(GfxTest, RepeatedValuesReachTheDeviceOnce) {
   // Transforms: only the identity world is remembered; a new projection sets both.
   Mat4 id = m4_identity(), t = m4_translate(1, 2, 3);
   EXPECT_EQ(calls([&] { gfx_set_world(&t), gfx_set_world(&t), gfx_set_world(&id), gfx_set_world(&id); }), 3);
+  EXPECT_EQ(calls([&] { gfx_set_world(&t); }), 1);
   Mat4 view = m4_look_at(Vec3{0, 2, -5}, Vec3{0, 0, 0}, Vec3{0, 1, 0});
   Mat4 proj = m4_persp(1.0f, 4.0f / 3.0f, 0.5f, 300.0f), proj2 = m4_persp(1.1f, 4.0f / 3.0f, 0.5f, 300.0f);
   EXPECT_EQ(calls([&] { gfx_set_3d(&view, &proj), gfx_set_3d(&view, &proj), gfx_set_3d(&view, &proj2); }), 4);

@@ -2,32 +2,30 @@
 // Linux; the Windows program uses the same code under the standard names).
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "rt/rt.h"
 
 namespace {
 
 TEST(Memory, AllocationsAreZeroFilledAndGrowZeroFilled) {
-  unsigned char* p = (unsigned char*)mem_alloc(64);
+  char* p = (char*)mem_alloc(64);
   ASSERT_NE(p, nullptr);
-  for (int i = 0; i < 64; i++) ASSERT_EQ(p[i], 0);
-  memset(p, 0xAB, 64);
-  p = (unsigned char*)mem_realloc(p, 4096);
+  EXPECT_EQ(std::string(p, 64), std::string(64, 0));
+  memset(p, 'x', 64);
+  p = (char*)mem_realloc(p, 4096);
   ASSERT_NE(p, nullptr);
-  for (int i = 0; i < 64; i++) ASSERT_EQ(p[i], 0xAB) << "content kept";
-  for (int i = 64; i < 4096; i++) ASSERT_EQ(p[i], 0) << "added bytes are zero";
-  p = (unsigned char*)mem_realloc(p, 16);
-  ASSERT_NE(p, nullptr);
-  p = (unsigned char*)mem_realloc(p, 32);  // shrink then grow again: the tail is zero
-  EXPECT_EQ(p[20], 0);
+  EXPECT_EQ(std::string(p, 4096), std::string(64, 'x') + std::string(4032, 0)) << "content kept, added bytes zero";
+  p = (char*)mem_realloc(mem_realloc(p, 16), 32);  // shrink then grow again: the tail is zero
+  EXPECT_EQ(std::string(p, 32), std::string(16, 'x') + std::string(16, 0));
   mem_free(p);
-
-  void* z = mem_alloc(0);
-  ASSERT_NE(z, nullptr) << "size 0 asks for one byte";
-  mem_free(z);
-  void* r = mem_realloc(nullptr, 10);
-  ASSERT_NE(r, nullptr);
-  EXPECT_EQ(((char*)r)[9], 0);
-  mem_free(r);
+  p = (char*)mem_realloc(nullptr, 10);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p[9], 0);
+  mem_free(p);
+  void* one = mem_alloc(0);  // size 0 asks for one byte
+  EXPECT_NE(one, nullptr);
+  mem_free(one);
   EXPECT_EQ(mem_alloc((size_t)-8), nullptr) << "an impossible size fails cleanly";
 }
 

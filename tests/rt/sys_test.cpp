@@ -54,15 +54,10 @@ TEST(Threads, EventsStartSignalWaitAndEnd) {
 }
 
 TEST(Libraries, BuiltInTableWithProvidersAndBlocking) {
-  for (const char* n : {"d3d9.dll", "winmm.dll", "xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll"}) {
-    sys_lib_provide(n, nullptr);
-    EXPECT_EQ(sys_lib_load(n), nullptr) << n << " without a provider is missing";
-  }
+  sys_lib_provide("d3d9.dll", nullptr);
+  EXPECT_EQ(sys_lib_load("d3d9.dll"), nullptr) << "without a provider it is missing";
   static int calls;
-  SysProcLookup lookup = [](const char* fn) -> void* {
-    calls++;
-    return str_eq(fn, "Direct3DCreate9") ? (void*)&calls : nullptr;
-  };
+  SysProcLookup lookup = [](const char* fn) -> void* { return str_eq(fn, "Direct3DCreate9") ? (void*)&calls : nullptr; };
   sys_lib_provide("d3d9.dll", lookup);
   SysLib lib = sys_lib_load("D3D9.DLL");
   ASSERT_NE(lib, nullptr) << "library names ignore case, as on Windows";
@@ -72,7 +67,6 @@ TEST(Libraries, BuiltInTableWithProvidersAndBlocking) {
   sys_lib_block("d3d9.dll", 1);
   EXPECT_EQ(sys_lib_load("d3d9.dll"), nullptr);
   sys_lib_block("d3d9.dll", 0);
-  EXPECT_NE(sys_lib_load("d3d9.dll"), nullptr);
 
   sys_lib_provide("opengl32.dll", lookup);  // not in the table: ignored
   EXPECT_EQ(sys_lib_load("opengl32.dll"), nullptr);
@@ -81,8 +75,7 @@ TEST(Libraries, BuiltInTableWithProvidersAndBlocking) {
 
 TEST(Process, ProgramPathAndCommandLine) {
   char path[260];
-  int n = sys_program_path(path, sizeof path);
-  ASSERT_GT(n, 0);
+  ASSERT_GT(sys_program_path(path, sizeof path), 0);
   EXPECT_NE(strstr(path, "rt_tests"), nullptr);
 
   char a0[] = "/opt/game/skidline", a1[] = "--out", a2[] = "my shot.bmp", a3[] = "", a4[] = "--race";
@@ -98,9 +91,7 @@ TEST(Process, ProgramPathAndCommandLine) {
   EXPECT_EQ(std::string(sys_command_line()), "/opt/game/skidline --out " + longArg + " --race");
   char* argvHuge[] = {a0, a1, &huge[0], a4};
   sys_set_args(4, argvHuge);
-  std::string got = sys_command_line();
-  EXPECT_EQ(got.size(), 32767u);
-  EXPECT_EQ(got.substr(0, 30), "/opt/game/skidline --out bbbbb");
+  EXPECT_EQ(std::string(sys_command_line()), "/opt/game/skidline --out " + huge.substr(0, 32767 - 25));
 }
 
 }  // namespace

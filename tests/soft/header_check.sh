@@ -12,10 +12,7 @@ ours=$src/soft/d3d9.h
 command -v "$mingw" >/dev/null 2>&1 || { echo "no $mingw: skipped"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-
-# Where the system header is.
-echo '#include <d3d9.h>' | "$mingw" -x c++ -E -M - >"$tmp/deps" 2>/dev/null || { echo "no <d3d9.h>: skipped"; exit 77; }
-sys=$(tr ' \\' '\n\n' <"$tmp/deps" | grep '/d3d9\.h$' | head -n 1)
+sys=$(echo '#include <d3d9.h>' | "$mingw" -x c++ -E -M - 2>/dev/null | tr ' \\' '\n\n' | grep '/d3d9\.h$' | head -n 1 || true)
 [ -n "$sys" ] || { echo "no <d3d9.h>: skipped"; exit 77; }
 
 # ---- method order ------------------------------------------------------------------------------
@@ -31,11 +28,8 @@ sys_methods() {
 }
 # Ours declares each interface's own methods after its parent's.
 our_methods() {
+  [ "$1" = IUnknown ] && { printf 'QueryInterface\nAddRef\nRelease\n'; return; }
   parent=$(sed -n "s/^struct $1 : \([A-Za-z0-9_]*\) {.*/\1/p" "$ours")
-  if [ "$1" = IUnknown ]; then
-    printf 'QueryInterface\nAddRef\nRelease\n'
-    return
-  fi
   [ -n "$parent" ] || { echo "interface $1 not found" >&2; exit 1; }
   our_methods "$parent"
   awk -v name="$1" '
@@ -59,28 +53,16 @@ done
 # A host program prints our values as assertions, which the MinGW compiler
 # then checks against its own header.
 {
-  echo '#include <stdio.h>'
-  echo '#include <stddef.h>'
-  echo '#include "soft/d3d9.h"'
-  echo 'int main() {'
-  grep -oE '^ *D3D[A-Z0-9_]+ = ' "$ours" | tr -d ' =' | while read -r n; do
-    printf '%s\n' "  printf(\"static_assert((long long)($n) == %lldLL, \\\"$n\\\");\\n\", (long long)($n));"
-  done
-  grep -oE '^#define (D3D|S_OK|E_)[A-Za-z0-9_]+ ' "$ours" | sed 's/#define //; s/ $//' | while read -r n; do
-    printf '%s\n' "  printf(\"static_assert((long long)($n) == %lldLL, \\\"$n\\\");\\n\", (long long)($n));"
-  done
-  grep -oE '^struct D3D[A-Z0-9_]+ \{' "$ours" | sed 's/struct //; s/ {//' | while read -r n; do
-    printf '%s\n' "  printf(\"static_assert(sizeof($n) == %zu, \\\"size of $n\\\");\\n\", sizeof($n));"
-  done
-  echo '  return 0;'
+  printf '#include <stdio.h>\n#include "soft/d3d9.h"\nint main() {\n'
+  { grep -oE '^ *D3D[A-Z0-9_]+ = ' "$ours" | tr -d ' ='
+    grep -oE '^#define (D3D|S_OK|E_)[A-Za-z0-9_]+ ' "$ours" | sed 's/#define //; s/ $//'; } |
+    sed 's/.*/  printf("static_assert((long long)(&) == %lldLL, \\"&\\");\\n", (long long)(&));/'
+  grep -oE '^struct D3D[A-Z0-9_]+ \{' "$ours" | sed 's/struct //; s/ {//' |
+    sed 's/.*/  printf("static_assert(sizeof(&) == %zu, \\"size of &\\");\\n", sizeof(&));/'
   echo '}'
 } >"$tmp/gen.cpp"
 "$host" -std=c++17 -w -I"$src" "$tmp/gen.cpp" -o "$tmp/gen"
-{
-  echo '#include <windows.h>'
-  echo '#include <d3d9.h>'
-  "$tmp/gen"
-} >"$tmp/check.cpp"
+{ printf '#include <windows.h>\n#include <d3d9.h>\n'; "$tmp/gen"; } >"$tmp/check.cpp"
 if ! "$mingw" -std=c++17 -fsyntax-only "$tmp/check.cpp" 2>"$tmp/errors"; then
   echo "constants or structures differ:"
   grep -E 'error|static assertion' "$tmp/errors" | head -n 40

@@ -9,13 +9,8 @@
 
 namespace {
 
-class Raster : public ::testing::Test, public SoftFixture {
+class Raster : public SoftTest {
  protected:
-  void SetUp() override { open(16, 16); }
-  void TearDown() override {
-    close();
-    EXPECT_EQ(soft_live_objects(), 0);
-  }
   // A camera at the origin looking along +z with a 90 degree field of view.
   void camera(float zn = 1.0f, float zf = 100.0f) {
     D3DMATRIX id = mat_identity(), pr = mat_persp(1.0f, 1.0f, zn, zf);
@@ -237,6 +232,15 @@ TEST_F(Raster, MipLevelsGrowAlongAFloorAndNeedAMipFilter) {
     prev = level;
   }
   EXPECT_GE(prev, 3);
+  // Three texels a pixel both ways: rho^2 = 9 lies above 2^3, so level 2,
+  // flat and (barely) in perspective.
+  for (float w : {1.0f, 1.001f}) {
+    const float e = 7.5f, uv = 1.5f;
+    V144 q[4] = {{-0.5f, -0.5f, 0, 1, ~0u, 0, 0}, {e, -0.5f, 0, 1, ~0u, uv, 0}, {-0.5f, e, 0, 1, ~0u, 0, uv},
+                 {e, e, 0, w, ~0u, uv, uv}};
+    tri144(q, 4, D3DPT_TRIANGLESTRIP);
+    EXPECT_EQ(px(4, 4) | 0xFF000000u, colour[2]) << w;
+  }
   // Without a mip filter only the first level is used, however small.
   dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
   clear(0xFF808080u);

@@ -118,6 +118,16 @@ struct SoftFixture {
   }
 };
 
+// A 16 x 16 target, checked for leaks afterwards.
+class SoftTest : public ::testing::Test, public SoftFixture {
+ protected:
+  void SetUp() override { open(16, 16); }
+  void TearDown() override {
+    close();
+    EXPECT_EQ(soft_live_objects(), 0);
+  }
+};
+
 // Channels of a colour.
 inline int ch_r(uint32_t c) { return (c >> 16) & 0xFF; }
 inline int ch_b(uint32_t c) { return c & 0xFF; }
