@@ -54,17 +54,6 @@ TEST(SongCompiler, ChordQualitiesAccidentalsAndSlashBass) {
   for (const char* ok : {"C,D", "C|D", "C D", "C\tD", "C\nD"}) EXPECT_EQ(parse_chord(ok, ch), ok + 1) << ok;
 }
 
-TEST(SongCompiler, BarsCountRunsBetweenSeparators) {
-  EXPECT_EQ(count_bars(nullptr), 0);
-  for (auto c : {std::pair<const char*, int>{"", 0}, {" | \t\n", 0}, {"Csus4,C", 1}, {"C|D  E\tF\nG", 5}, {"|C|", 1}})
-    EXPECT_EQ(count_bars(c.first), c.second) << c.first;
-  SynthPtr s = new_synth();
-  ASSERT_TRUE(compile(s.get(), {{section("C D E F G A B C")}, {0}})) << s->error;
-  EXPECT_EQ(s->song_steps, 128);
-  ASSERT_TRUE(compile(s.get(), {{section("C | D")}, {0}})) << s->error;
-  EXPECT_EQ(s->song_steps, 32);
-}
-
 // Voice leading, slash bass, patterns, drums and fills are heard in every
 // built-in song and pinned by the render hashes; what no built-in song does
 // is checked here.
