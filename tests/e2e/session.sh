@@ -41,40 +41,26 @@ steps=(
   "20.2|Return|the game ends"
 )
 
+# Linux: a script for the test host. Wine: xdotool commands, timed from when
+# the window appears (plus a moment for Wine to give it the focus).
+script="$work/session.txt" keys="" prev=-1.5
+for s in "${steps[@]}"; do
+  IFS='|' read -r t key _ <<<"$s"
+  case $key in
+    down:* | up:*) echo "$t ${key%%:*} ${key#*:}" >>"$script"; x="xdotool key${key%%:*} ${key#*:}" ;;
+    alt+*) echo "$t tap ${key#alt+} alt" >>"$script"; continue ;;  # Xvfb has one display mode: no full screen under Wine
+    Alt_L) echo "$t tap Left_Alt" >>"$script"; x="xdotool key $key" ;;
+    *) echo "$t tap $key" >>"$script"; x="xdotool key $key" ;;
+  esac
+  keys+="sleep $(awk -v a="$t" -v b="$prev" 'BEGIN { print a - b }'); $x; "
+  prev=$t
+done
 if [ "$mode" = linux ]; then
-  script="$work/session.txt"
-  for s in "${steps[@]}"; do
-    IFS='|' read -r t key _ <<<"$s"
-    case $key in
-      down:*) echo "$t down ${key#down:}" ;;
-      up:*) echo "$t up ${key#up:}" ;;
-      alt+*) echo "$t tap ${key#alt+} alt" ;;
-      Alt_L) echo "$t tap Left_Alt" ;;
-      *) echo "$t tap $key" ;;
-    esac
-  done >"$script"
   (cd "$work" && headless "$prog" --script "$script" --windowed) >"$work/out" 2>&1
-  rc=$?
 else
-  # The steps are timed from when the window appears (plus a moment for Wine
-  # to give it the focus); xdotool waits between them.
-  keys=""
-  prev=-1.5
-  for s in "${steps[@]}"; do
-    IFS='|' read -r t key _ <<<"$s"
-    [[ $key == alt+* ]] && continue  # Xvfb has one display mode: no full screen under Wine
-    keys+="sleep $(awk -v a="$t" -v b="$prev" 'BEGIN { print a - b }'); "
-    case $key in
-      down:*) keys+="xdotool keydown ${key#down:}; " ;;
-      up:*) keys+="xdotool keyup ${key#up:}; " ;;
-      alt+*) keys+="xdotool keydown alt key ${key#alt+} keyup alt; " ;;
-      *) keys+="xdotool key $key; " ;;
-    esac
-    prev=$t
-  done
   "$here/wine-run.sh" -t 60 -C "$work" -w '^SKIDLINE$' -x "$keys" "$prog" --windowed >"$work/out" 2>&1
-  rc=$?
 fi
+rc=$?
 
 log="$work/skidline.log"
 echo "--- $mode session log:"; cat "$log" 2>/dev/null
