@@ -129,10 +129,10 @@ TEST_F(Pad, ButtonsSticksAndEdges) {
   poll(PAD_A, 24001, 20001);
   EXPECT_EQ(g_in.padPressed, 0u) << "held bits are not new edges";
   const struct { int lx, ly; uint32_t down, pressed; } sticks[] = {
-      {24000, 20000, 0, 0},  // thresholds are exclusive
       {-24001, -20001, PAD_DOWN, PAD_LEFT | PAD_DOWN},
       {-32768, 0, 0, 0},  // still left: no new edge
       {0, 0, 0, 0},
+      {24000, 20000, 0, 0},  // thresholds are exclusive
       {32767, 0, 0, PAD_RIGHT},
   };
   for (const auto& c : sticks) {
@@ -160,7 +160,10 @@ TEST_F(Pad, WithoutAPadThePollAsksEveryTwoSeconds) {
   for (int i = 0; i < 50; i++) input_poll_pad();
   EXPECT_EQ(g_fake.calls, 1);
   g_fake.result = 0;  // plugged in
-  usleep(2050 * 1000);
+  usleep(1500 * 1000);
+  input_poll_pad();
+  EXPECT_EQ(g_fake.calls, 1) << "not asked again within 2 s";
+  usleep(550 * 1000);
   poll(PAD_Y, 0, 0);
   EXPECT_TRUE(g_fake.calls == 2 && g_in.padConnected == 1 && g_in.padPressed == PAD_Y);
   for (int i = 0; i < 5; i++) input_poll_pad();
