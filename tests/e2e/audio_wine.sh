@@ -18,6 +18,7 @@ done
 stats=$(sox --ignore-length "$work/out.wav" -n stats 2>&1)
 len=$(awk '/^Length s/ {print $3}' <<<"$stats") rms=$(awk '/^RMS lev dB/ {print $4}' <<<"$stats")
 echo "captured: ${len:-?} s, RMS ${rms:-?} dB"
-awk -v l="${len:-0}" -v r="${rms:--inf}" 'BEGIN { exit !(l >= 1.5 && r > -40) }' ||
+# "+ 0": a silent capture's "-inf" compares as a number, not as text.
+awk -v l="${len:-0}" -v r="${rms:--inf}" 'BEGIN { exit !(l + 0 >= 1.5 && r + 0 > -40) }' ||
   bad "captured ${len:-0} s at ${rms:--inf} dB: too short or (nearly) silent"
 exit $fail
