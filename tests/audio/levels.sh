@@ -21,7 +21,7 @@ render() {
   set -- "Max level" -1 0.99997 "Min level" -0.99997 1 "DC offset" -0.002 0.002 "$@"
   while [ $# -ge 3 ]; do
     value=$(awk -v k="$1" 'index($0, k) == 1 { split(substr($0, length(k) + 1), v, " "); print v[1] }' <<<"$stats")
-    if [ -n "$value" ] && awk -v v="$value" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v <= hi) }'; then
+    if [ -n "$value" ] && awk -v v="$value" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v + 0 >= lo && v + 0 <= hi) }'; then
       echo "ok   $name: $1 = $value"
     else
       echo "FAIL $name: $1 = '$value', expected $2 to $3"; failed=1
