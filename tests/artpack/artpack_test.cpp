@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,27 +40,14 @@ void write_pack(const std::string& dir) {
   for (const PackFile& f : pack()) spit(dir + "/" + f.path, std::string(f.bytes.begin(), f.bytes.end()));
 }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 std::string base(const std::string& name) {
   char b[48];
   base_name(name.c_str(), b);
   return b;
 }
 
-uint32_t le32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; i--) v = v << 8 | (uint8_t)s[at + i];
-  return v;
-}
-
 bool has_placeholder(const Mesh& m) {
-  for (int i = 0; i < m.nverts; i++)
-    if (m.verts[i].colour == kMagenta) return true;
-  return false;
+  return std::any_of(m.verts, m.verts + m.nverts, [](const Vertex& v) { return v.colour == kMagenta; });
 }
 
 class PackTest : public testing::Test {
@@ -95,7 +83,7 @@ TEST_F(PackTest, EveryNameHasAFileOrAGeneratedDesign) {
   std::vector<uint32_t> other(64 * 64), own(64 * 64);
   tex_gen_fill("no_such_picture", other.data(), 64, 64);
   for (const std::string& t : names.textures) {
-    if (exists("data/textures/" + t)) continue;
+    if (file_exists(("data/textures/" + t).c_str())) continue;
     EXPECT_TRUE(pack_keeps_generated(base(t))) << t << " has no file";
     int w, h;
     tex_gen_size(base(t).c_str(), &w, &h);
@@ -104,7 +92,7 @@ TEST_F(PackTest, EveryNameHasAFileOrAGeneratedDesign) {
     EXPECT_NE(own, other) << t << " would be grey noise";
   }
   for (const std::string& m : names.models) {
-    if (exists("data/models/" + m + ".skm")) continue;
+    if (file_exists(("data/models/" + m + ".skm").c_str())) continue;
     EXPECT_TRUE(pack_keeps_generated(m)) << m << " has no file";
     Mesh mesh;
     mesh_init(&mesh);
@@ -113,56 +101,36 @@ TEST_F(PackTest, EveryNameHasAFileOrAGeneratedDesign) {
     mesh_free(&mesh);
   }
   for (const char* glow : {"lamp_post_glow", "city_tall_glow", "car_wedge_glow", "billboard_brontil_glow"})
-    EXPECT_TRUE(exists(std::string("data/models/") + glow + ".skm")) << glow;
+    EXPECT_TRUE(file_exists((std::string("data/models/") + glow + ".skm").c_str())) << glow;
 }
 
-// With the pack every circuit loads its files: no rejected file, no
-// placeholder, lit windows and lamps on the night circuit.
-TEST_F(PackTest, CircuitsLoadWithoutPlaceholders) {
+// Every picture decodes, circuit pictures with their shapes. Each model file
+// states its counts; the game's loader keeps every vertex and triangle, the
+// normals are unit length and the sizes are the intended metres.
+TEST_F(PackTest, FilesReadBackAsWritten) {
   write_pack(".");
-  for (int i = 0; i < TRACK_COUNT; i++) {
-    track_free();
-    assets_forget_all();
-    ASSERT_EQ(track_load(i), 1);
-    const TrackData& t = g_track;
-    for (const char* name : {t.roadTex, t.backgroundTex, t.thumbTex, t.startlineTex})
-      if (name[0]) {
-        EXPECT_FALSE(tex_get(name)->generated) << name;
-      }
-    for (Model* m = g_models; m; m = m->next) {
-      EXPECT_FALSE(has_placeholder(m->mesh)) << m->name;
-      EXPECT_TRUE(!m->generated || pack_keeps_generated(m->name)) << m->name;
-    }
-    int glow = 0;
-    for (Batch* b = t.batches; b; b = b->next) glow += b->layer == 2;
-    EXPECT_TRUE(i != 2 || glow > 0) << "the night circuit's lights";
-    EXPECT_GT(t.lampCount, i == 2 ? 40 : -1);
-  }
-  std::string l = log();
-  EXPECT_EQ(l.find("unsupported BMP"), std::string::npos);
-  EXPECT_EQ(l.find("bad SKM"), std::string::npos);
-  EXPECT_NE(l.find("texture road_city.bmp 64x64"), std::string::npos);
-}
-
-// Each model file states its counts; the game's loader keeps every vertex and
-// triangle, the normals are unit length and the sizes are the intended metres.
-TEST_F(PackTest, ModelFilesRoundTrip) {
-  write_pack(".");
-  struct Size {
-    const char* name;
-    int axis;  // 0 width (x), 1 height, 2 length (z)
-    float lo, hi;
-  };
-  const Size sizes[] = {{"tyre_stack", 1, 0.8f, 1.2f}, {"city_tall", 1, 20 / 0.9f, 40 / 1.4f},
-                        {"city_shop", 1, 5, 9},         {"guardrail", 2, 3.9f, 4.1f},
-                        {"car_hatch_0", 2, 3.7f, 4.3f},   {"car_truck_3", 0, 1.8f, 2.1f},
-                        {"lamp_post", 1, 7, 9},          {"sign_chevron", 0, 1.6f, 2.2f}};
-  int files = 0;
+  struct { const char* name; int axis; float lo, hi; } sizes[] = {  // axis: 0 width (x), 1 height, 2 length (z)
+      {"tyre_stack", 1, 0.8f, 1.2f}, {"city_tall", 1, 20 / 0.9f, 40 / 1.4f}, {"city_shop", 1, 5, 9},
+      {"guardrail", 2, 3.9f, 4.1f},  {"car_hatch_0", 2, 3.7f, 4.3f},        {"car_truck_3", 0, 1.8f, 2.1f},
+      {"lamp_post", 1, 7, 9},        {"sign_chevron", 0, 1.6f, 2.2f}};
+  int files = 0, pictures = 0;
   for (const PackFile& f : pack()) {
-    if (f.path.compare(0, 12, "data/models/") != 0) continue;
+    if (f.path.compare(0, 14, "data/textures/") == 0) {
+      pictures++;
+      int w = 0, h = 0;
+      uint32_t* px = bmp_decode(f.bytes.data(), f.bytes.size(), &w, &h);
+      ASSERT_TRUE(px) << f.path;
+      mem_free(px);
+      std::string b = base(f.path.substr(14));
+      EXPECT_TRUE(b.compare(0, 6, "thumb_") || (w == 96 && h == 96)) << b;
+      EXPECT_TRUE(b.compare(0, 4, "sky_") || w == 3 * h) << b;
+      EXPECT_TRUE(b.compare(0, 5, "road_") || (w == 64 && h == 64)) << b;
+      continue;
+    }
     files++;
     std::string name = f.path.substr(12, f.path.size() - 16), data(f.bytes.begin(), f.bytes.end());
-    uint32_t V = le32(data, 4), I = le32(data, 8), N = le32(data, 12);
+    uint32_t h[4], V, I, N;  // magic, vertices, indices, name length
+    memcpy(h, data.data(), sizeof h), V = h[1], I = h[2], N = h[3];
     ASSERT_EQ(data.size(), 16 + N + 36 * V + 2 * I) << name;
     Mesh m;
     mesh_init(&m);
@@ -178,36 +146,19 @@ TEST_F(PackTest, ModelFilesRoundTrip) {
     mesh_free(&m);
     Model* model = model_get(name.c_str());
     EXPECT_FALSE(model->generated) << name;
-    for (const Size& s : sizes)
-      if (name == s.name) {
-        float extent = model->max[s.axis] - model->min[s.axis];
-        EXPECT_TRUE(extent >= s.lo && extent <= s.hi) << name << " measures " << extent;
-      }
+    for (auto& s : sizes) {
+      float extent = model->max[s.axis] - model->min[s.axis];
+      EXPECT_TRUE(name != s.name || (extent >= s.lo && extent <= s.hi)) << name << " measures " << extent;
+    }
   }
   EXPECT_GE(files, 30);
-}
-
-// Every picture decodes; circuit pictures have their shapes.
-TEST(Pack, PicturesDecodeWithTheirShapes) {
-  int pictures = 0;
-  for (const PackFile& f : pack()) {
-    if (f.path.compare(0, 14, "data/textures/") != 0) continue;
-    pictures++;
-    int w = 0, h = 0;
-    uint32_t* px = bmp_decode(f.bytes.data(), f.bytes.size(), &w, &h);
-    ASSERT_TRUE(px) << f.path;
-    mem_free(px);
-    std::string b = base(f.path.substr(14));
-    EXPECT_TRUE(b.compare(0, 6, "thumb_") || (w == 96 && h == 96)) << b;
-    EXPECT_TRUE(b.compare(0, 4, "sky_") || w == 3 * h) << b;
-    EXPECT_TRUE(b.compare(0, 5, "road_") || (w == 64 && h == 64)) << b;
-  }
   EXPECT_GE(pictures, 20);
 }
 
-// Four computer drivers still finish three laps on every circuit with the
-// pack's colliders in place.
-TEST_F(PackTest, RacesFinishWithThePack) {
+// With the pack every circuit loads its files (no rejected file, no
+// placeholder, lit windows and lamps at night), and four computer drivers
+// still finish three laps with the pack's colliders in place.
+TEST_F(PackTest, CircuitsLoadWithoutPlaceholdersAndRacesFinish) {
   write_pack(".");
   for (int t = 0; t < TRACK_COUNT; t++) {
     track_free();
@@ -216,16 +167,27 @@ TEST_F(PackTest, RacesFinishWithThePack) {
     g_set.laps = 3, g_aiRng = 12345, g_raceRng = 777;
     g_opt.demo = 1, g_opt.race = t;
     game_init();
-    int walls = g_hitWalls, props = g_hitProps, n = 0, done = 0;
-    for (; n < 60 * 900 && done < 4; n++) {
+    const TrackData& k = g_track;
+    for (const char* name : {k.roadTex, k.backgroundTex, k.thumbTex, k.startlineTex})
+      EXPECT_TRUE(!name[0] || !tex_get(name)->generated) << name;
+    for (Model* m = g_models; m; m = m->next) {
+      EXPECT_FALSE(has_placeholder(m->mesh)) << m->name;
+      EXPECT_TRUE(!m->generated || pack_keeps_generated(m->name)) << m->name;
+    }
+    int glow = 0, done = 0;
+    for (Batch* b = k.batches; b; b = b->next) glow += b->layer == 2;
+    EXPECT_TRUE(t != 2 || (glow > 0 && k.lampCount > 40)) << "the night circuit's lights";
+    for (int n = 0; n < 60 * 900 && done < 4; n++) {
       game_tick(1.0f / 60.0f);
       done = 0;
       for (const Car& c : g_cars) done += c.finished;
     }
     EXPECT_EQ(done, 4) << "circuit " << t;
-    printf("circuit %d: %d colliders, hits walls %d props %d\n", t, g_track.colliderCount, g_hitWalls - walls,
-           g_hitProps - props);
   }
+  std::string l = log();
+  EXPECT_EQ(l.find("unsupported BMP"), std::string::npos);
+  EXPECT_EQ(l.find("bad SKM"), std::string::npos);
+  EXPECT_NE(l.find("texture road_city.bmp 64x64"), std::string::npos);
 }
 
 namespace {

@@ -4,46 +4,34 @@
 # limiter's range (magnitude 32767), a sane loudness, no DC offset to speak of.
 # usage: levels.sh SONGWAV SOX
 set -u
-tool=$1
-sox=$2
+tool=$1 sox=$2
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failed=0
 
-# check NAME STAT LOW HIGH: the overall value of a sox stat of $dir/NAME.wav lies in [LOW, HIGH]
-check() {
-  local value
-  value=$("$sox" "$dir/$1.wav" -n stats 2>&1 |
-    awk -v k="$2" 'index($0, k) == 1 { split(substr($0, length(k) + 1), v, " "); print v[1] }')
-  if [ -n "$value" ] && awk -v v="$value" -v lo="$3" -v hi="$4" 'BEGIN { exit !(v >= lo && v <= hi) }'; then
-    echo "ok   $1: $2 = $value"
-  else
-    echo "FAIL $1: $2 = '$value', expected $3 to $4"
-    failed=1
-  fi
-}
-
-# render NAME SONGWAV-ARGUMENTS...: renders $dir/NAME.wav and checks what every
-# render keeps to. Full scale in sox is 32768: the limiter holds every sample
-# within +-32767.
+# render NAME "SONGWAV-ARGUMENTS" [STAT LOW HIGH]...: renders $dir/NAME.wav and
+# checks that each sox stat lies in [LOW, HIGH]. Full scale in sox is 32768:
+# every render keeps within +-32767 and has next to no DC offset.
 render() {
-  local name=$1
-  shift
-  "$tool" "$@" -o "$dir/$name.wav" || { echo "FAIL $name: songwav"; failed=1; return 1; }
-  check "$name" "Max level" -1 0.99997
-  check "$name" "Min level" -0.99997 1
-  check "$name" "DC offset" -0.002 0.002
+  local name=$1 args=$2 stats value
+  shift 2
+  # shellcheck disable=SC2086
+  "$tool" $args -o "$dir/$name.wav" || { echo "FAIL $name: songwav"; failed=1; return; }
+  stats=$("$sox" "$dir/$name.wav" -n stats 2>&1)
+  set -- "Max level" -1 0.99997 "Min level" -0.99997 1 "DC offset" -0.002 0.002 "$@"
+  while [ $# -ge 3 ]; do
+    value=$(awk -v k="$1" 'index($0, k) == 1 { split(substr($0, length(k) + 1), v, " "); print v[1] }' <<<"$stats")
+    if [ -n "$value" ] && awk -v v="$value" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v + 0 >= lo && v + 0 <= hi) }'; then
+      echo "ok   $name: $1 = $value"
+    else
+      echo "FAIL $name: $1 = '$value', expected $2 to $3"; failed=1
+    fi
+    shift 3
+  done
 }
 
-for song in 0 1 2 3 4; do
-  render "song$song" --song $song || continue
-  check "song$song" "RMS lev dB" -24 -14
-  check "song$song" "Pk lev dB" -12 0
-done
-
-for sfx in 0 1 2 3 4 5 6 7 8 9; do
-  render "sfx$sfx" --sfx $sfx && check "sfx$sfx" "Pk lev dB" -20 -1
-done
+for song in 0 1 2 3 4; do render "song$song" "--song $song" "RMS lev dB" -24 -14 "Pk lev dB" -12 0; done
+for sfx in 0 1 2 3 4 5 6 7 8 9; do render "sfx$sfx" "--sfx $sfx" "Pk lev dB" -20 -1; done
 
 # a race: music, the engine revving up and off, effects, a volume change and a song change
 cat >"$dir/race.txt" <<'SCRIPT'
@@ -58,10 +46,7 @@ cat >"$dir/race.txt" <<'SCRIPT'
 10   engine -1 0
 12   end
 SCRIPT
-if render race --script "$dir/race.txt"; then
-  check race "RMS lev dB" -24 -14
-  check race "Length s" 11.99 12.01
-fi
+render race "--script $dir/race.txt" "RMS lev dB" -24 -14 "Length s" 11.99 12.01
 
 # everything at once, as loud as it gets: the limiter must hold
 cat >"$dir/loud.txt" <<'SCRIPT'
@@ -69,6 +54,5 @@ cat >"$dir/loud.txt" <<'SCRIPT'
 1 sfx thump; 1 sfx finish; 1.1 sfx go; 1.2 sfx scrape
 4 end
 SCRIPT
-render loud --script "$dir/loud.txt"
-
+render loud "--script $dir/loud.txt"
 exit $failed

@@ -15,6 +15,12 @@ void blocks(Synth* s, int n) {
   int16_t out[SYN_BLOCK * 2];
   for (int i = 0; i < n; i++) render_block(s, out);
 }
+// Voices from..to-1 still sounding.
+int active(const Synth* s, int from, int to) {
+  int n = 0;
+  for (int v = from; v < to; v++) n += s->voice[v].active != 0;
+  return n;
+}
 
 int seconds_in_blocks(double sec) { return (int)(sec * kRate / SYN_BLOCK); }
 
@@ -54,16 +60,14 @@ TEST(SynthSongs, ChangingSongFadesOutFirst) {
   EXPECT_NEAR(n * 32.0 / kRate, 0.4, 32.0 / kRate) << n << " blocks";
   EXPECT_EQ(std::make_pair(s->song, s->fade), std::make_pair(1, 1.0f));
   EXPECT_EQ(s->step, 1) << "the new song starts from its beginning";
-  // the same song again changes nothing
   syn_music(s.get(), 1, 1);
-  EXPECT_EQ(s->fading, 0);
+  EXPECT_EQ(s->fading, 0) << "the same song again changes nothing";
   // asking for the playing song during a fade starts it again afterwards
   syn_music(s.get(), 3, 1);
   blocks(s.get(), 50);
   syn_music(s.get(), 1, 1);
   blocks(s.get(), 300);
-  EXPECT_EQ(s->song, 1);
-  EXPECT_LT(s->step, 10) << "restarted from the top";
+  EXPECT_TRUE(s->song == 1 && s->step < 10) << "restarted from the top";
   // without a fade the change is immediate
   syn_music(s.get(), 2, 0);
   EXPECT_EQ(std::make_pair(s->song, s->playing), std::make_pair(2, 1));
@@ -72,7 +76,7 @@ TEST(SynthSongs, ChangingSongFadesOutFirst) {
   blocks(s.get(), 300);
   EXPECT_EQ(std::make_pair(s->song, s->playing), std::make_pair(-1, 0));
   blocks(s.get(), seconds_in_blocks(10));
-  for (int v = 0; v < 8; v++) EXPECT_FALSE(s->voice[v].active) << "voice " << v;
+  EXPECT_EQ(active(s.get(), 0, 8), 0);
   EXPECT_LT(rms(render(s.get(), kRate)), 2.0);
 }
 
@@ -87,8 +91,7 @@ TEST(SynthSongs, ResultsSongPlaysOnceAndReleases) {
   EXPECT_EQ(std::make_pair(s->step, s->song), std::make_pair(48, 4));
   for (int v = 0; v < 8; v++) EXPECT_FALSE(s->voice[v].gate) << "voice " << v;
   blocks(s.get(), seconds_in_blocks(10));
-  EXPECT_EQ(s->playing, 0);
-  for (int v = 0; v < 8; v++) EXPECT_FALSE(s->voice[v].active) << "voice " << v;
+  EXPECT_EQ(s->playing + active(s.get(), 0, 8), 0);
   syn_music(s.get(), 4, 1);
   EXPECT_EQ(s->playing, 1) << "asked for again, it plays again at once";
   // a looping song goes round
@@ -130,18 +133,13 @@ TEST(SynthEffects, NewEffectCancelsPendingEventsOnItsSelectors) {
   EXPECT_FALSE(g->voice[11].gate);
 }
 
-TEST(SynthEngine, PitchFollowsRevolutionsAndSwitchesOff) {
+// Pitch and level over the revolutions are pinned by the race hash; here the
+// limits of the requests and switching off.
+TEST(SynthEngine, HeldAtFullAndSwitchesOff) {
   SynthPtr s = new_synth();
-  syn_engine(s.get(), 0.0f, 0.0f);
-  blocks(s.get(), seconds_in_blocks(4));
-  EXPECT_NEAR(s->voice[12].freq, 34.0, 34 * 0.0121);
-  EXPECT_NEAR(s->voice[13].freq, 17.0, 17 * 0.0121) << "an octave below, with its own wobble";
-  EXPECT_NEAR(s->voice[12].amp, 0.65 * 0.3, 0.01);
   syn_engine(s.get(), 5.0f, 3.0f);  // held at full
-  EXPECT_EQ(std::make_pair(s->eng_rpm, s->eng_load), std::make_pair(1.0f, 1.0f));
   blocks(s.get(), seconds_in_blocks(4));
   EXPECT_NEAR(s->voice[12].freq, 130.0, 130 * 0.0121);
-  EXPECT_NEAR(s->voice[12].amp, 1.0, 0.01);
   EXPECT_NEAR(s->voice[13].amp, 0.8, 0.01);
   // off: the note fades, then both voices are released; an off request keeps the targets
   syn_engine(s.get(), -1.0f, 0.5f);
@@ -153,7 +151,7 @@ TEST(SynthEngine, PitchFollowsRevolutionsAndSwitchesOff) {
   blocks(s.get(), seconds_in_blocks(1));
   EXPECT_FALSE(s->voice[12].gate || s->voice[13].gate);
   blocks(s.get(), seconds_in_blocks(2));
-  EXPECT_FALSE(s->voice[12].active || s->voice[13].active);
+  EXPECT_EQ(active(s.get(), 12, 14), 0);
 }
 
 TEST(SynthMix, GroupVolumesAndTheSoftLimiter) {
@@ -181,11 +179,8 @@ TEST(SynthMix, GroupVolumesAndTheSoftLimiter) {
   for (int v = -70000; v < 70000; v++) ASSERT_LE(syn_limit(v), syn_limit(v + 1)) << v;
   // it sits on the output, after the echo return
   s = new_synth();
-  s->echo_mix = 256;
-  s->echo_l[0] = 32767;
-  s->echo_r[0] = -30000;
-  std::vector<int16_t> first = render(s.get(), 1);
-  EXPECT_EQ(first, (std::vector<int16_t>{26623, -25932}));
+  s->echo_mix = 256, s->echo_l[0] = 32767, s->echo_r[0] = -30000;
+  EXPECT_EQ(render(s.get(), 1), (std::vector<int16_t>{26623, -25932}));
 }
 
 TEST(SynthEcho, LengthFollowsTheTempoWithinItsLimits) {
@@ -195,9 +190,9 @@ TEST(SynthEcho, LengthFollowsTheTempoWithinItsLimits) {
   syn_music(s.get(), 0, 1);  // 84 bpm, 0.75 beats
   EXPECT_EQ(std::vector<int>({s->echo_len, s->echo_pos, s->echo_fb, s->echo_mix}),
             std::vector<int>({11812, 0, 89, 76}));
-  SynthPtr fast = new_synth(48000);  // held at 16384
-  syn_music(fast.get(), 0, 1);
-  EXPECT_EQ(fast->echo_len, 16384);
+  s = new_synth(48000);  // held at 16384
+  syn_music(s.get(), 0, 1);
+  EXPECT_EQ(s->echo_len, 16384);
 }
 
 }  // namespace

@@ -51,11 +51,9 @@ TEST(CarPhysics, SpeedsAndTurning) {
   run_in_place(&c, 360);
   EXPECT_NEAR(c.speed, -9.0f, 0.2f);
   c.brake = 0.0f;
-  for (int i = 0; i < 900; i++) {
-    run_in_place(&c, 1);
-    ASSERT_LE(c.speed, 0.0f);
-  }
-  EXPECT_EQ(c.speed, 0.0f);
+  float fastest = -1;
+  for (int i = 0; i < 900; i++) run_in_place(&c, 1), fastest = std::max(fastest, c.speed);
+  EXPECT_TRUE(fastest <= 0.0f && c.speed == 0.0f) << fastest;
   // Full steering turns nothing at rest, 2.3 (1 - 0.45 * 7/44) rad/s at 7 m/s, the other way reversing.
   float at7 = 2.3f * (1.0f - 0.45f * 7.0f / 44.0f);
   for (float v : {0.0f, 7.0f, -7.0f}) {
@@ -76,8 +74,7 @@ TEST(CarPhysics, WallBouncesBackTowardsTheRoad) {
     const Sample* s = &g_track.samples[c.seg];
     int before = g_hitWalls;
     car_physics(&c, kDt);
-    EXPECT_NEAR(f_abs(c.side), 8.0f, 1e-3f);
-    EXPECT_EQ(g_hitWalls - before, k.hits);
+    EXPECT_TRUE(f_abs(f_abs(c.side) - 8.0f) < 1e-3f && g_hitWalls - before == k.hits) << c.side;
     if (k.hits) {
       EXPECT_NEAR(sgn * (c.vx * s->dirZ - c.vz * s->dirX), -2.8f, 0.05f);  // back towards the road
       EXPECT_NEAR(c.impact, 9.9f * f_exp(-0.1f), 0.05f);  // off-road drag took 0.1 m/s first
@@ -103,7 +100,7 @@ TEST(CarContacts, ConesAndCars) {
   for (int i = 0; i < 15; i++) cones_update(kDt);
   EXPECT_LT(k->tilt, 1.5707964f);
   cones_update(kDt);
-  EXPECT_EQ(k->tilt, 1.5707964f);
+  EXPECT_EQ(k->tilt, 1.5707964f) << "flat after 16 steps";
   for (int i = 0; i < 600; i++) cones_update(kDt);
   EXPECT_NEAR(k->x, 4.0f, 0.15f);
   // Cars 0 and 1 head-on at 5 m/s, 2 m apart; 2 and 3 overlapping but parting.
@@ -113,12 +110,10 @@ TEST(CarContacts, ConesAndCars) {
   int before = g_hitCars;
   cars_collide();
   EXPECT_EQ(g_hitCars - before, 1);
-  EXPECT_NEAR(g_cars[0].x, -0.35f, 1e-5f);
-  EXPECT_NEAR(g_cars[1].vx - g_cars[0].vx, 0.97f, 1e-4f);
-  EXPECT_NEAR(g_cars[0].impact, 3.0f, 1e-4f);
-  EXPECT_NEAR(g_cars[3].x - g_cars[2].x, 2.7f, 1e-5f);
-  EXPECT_EQ(g_cars[2].impact + g_cars[3].impact, 0.0f);
-  EXPECT_EQ(g_cars[2].vx, -0.25f);
+  const Car* k4 = g_cars;
+  float got[5] = {k4[0].x, k4[1].vx - k4[0].vx, k4[0].impact, k4[3].x - k4[2].x, k4[2].vx}, want[5] = {-0.35f, 0.97f, 3, 2.7f, -0.25f};
+  for (int i = 0; i < 5; i++) EXPECT_NEAR(got[i], want[i], 1e-4f) << i;
+  EXPECT_EQ(k4[2].impact + k4[3].impact, 0.0f) << "parting cars are not hit";
 }
 
 // One car driven round a 64-sample ring by placing it at track distances.
@@ -144,11 +139,9 @@ TEST(CarLaps, CountingTimingAndFinishing) {
       c.seg = -1;
       car_update_progress(&c, s.t);
     }
-    int i = &k - cases;
-    EXPECT_EQ(c.lap, k.lap) << i;
-    EXPECT_EQ(c.finished, k.finished) << i;
-    float got[4] = {c.lastLap, c.bestLap, c.lapStart, c.finishTime}, want[4] = {k.lastLap, k.bestLap, k.lapStart, k.finishTime};
-    for (int j = 0; j < 4; j++) EXPECT_FLOAT_EQ(got[j], want[j]) << i << " field " << j;
+    float got[6] = {(float)c.lap, (float)c.finished, c.lastLap, c.bestLap, c.lapStart, c.finishTime},
+          want[6] = {(float)k.lap, (float)k.finished, k.lastLap, k.bestLap, k.lapStart, k.finishTime};
+    for (int j = 0; j < 6; j++) EXPECT_FLOAT_EQ(got[j], want[j]) << &k - cases << " field " << j;
   }
 }
 
@@ -180,8 +173,7 @@ TEST(CarAi, MakingRoomAndPedals) {
     field(k.speed);
     g_cars[0].skill = 0.95f;
     car_ai(&g_cars[0], kDt);
-    EXPECT_EQ(g_cars[0].throttle, k.throttle) << k.speed;
-    EXPECT_NEAR(g_cars[0].brake, k.brake, 0.03f) << k.speed;
+    EXPECT_TRUE(g_cars[0].throttle == k.throttle && f_abs(g_cars[0].brake - k.brake) < 0.03f) << k.speed;
   }
 }
 
@@ -203,5 +195,5 @@ TEST(CarAi, BacksOutWhenStuckForSeventyCalls) {
   EXPECT_EQ(c->throttle, 1.0f);
   c->stuckTime = 1.0f, c->speed = 1.5f;
   car_ai(c, kDt);
-  EXPECT_EQ(c->stuckTime, 0.0f);
+  EXPECT_EQ(c->stuckTime, 0.0f) << "moving again: no longer stuck";
 }

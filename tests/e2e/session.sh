@@ -5,15 +5,11 @@
 # host). Wine: real key presses sent to the window with xdotool.
 #   session.sh linux SKIDLINE_TESTHOST
 #   session.sh wine SKIDLINE64_EXE
-set -u
 mode=$1 exe=$2
-here=$(cd "$(dirname "$0")" && pwd)
-[ -f "$exe" ] || { echo "FAIL: $exe not built"; exit 1; }
-work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib.sh"
+need "$exe"
 cp "$exe" "$work/"
 prog="$work/$(basename "$exe")"
-fail=0
-bad() { echo "FAIL: $*"; fail=1; }
 
 # seconds | keys (xdotool names; "+" = held with Alt) | what it does
 # Keys pressed twice between two game steps count once (as in the game), so
@@ -45,40 +41,26 @@ steps=(
   "20.2|Return|the game ends"
 )
 
+# Linux: a script for the test host. Wine: xdotool commands, timed from when
+# the window appears (plus a moment for Wine to give it the focus).
+script="$work/session.txt" keys="" prev=-1.5
+for s in "${steps[@]}"; do
+  IFS='|' read -r t key _ <<<"$s"
+  case $key in
+    down:* | up:*) echo "$t ${key%%:*} ${key#*:}" >>"$script"; x="xdotool key${key%%:*} ${key#*:}" ;;
+    alt+*) echo "$t tap ${key#alt+} alt" >>"$script"; continue ;;  # Xvfb has one display mode: no full screen under Wine
+    Alt_L) echo "$t tap Left_Alt" >>"$script"; x="xdotool key $key" ;;
+    *) echo "$t tap $key" >>"$script"; x="xdotool key $key" ;;
+  esac
+  keys+="sleep $(awk -v a="$t" -v b="$prev" 'BEGIN { print a - b }'); $x; "
+  prev=$t
+done
 if [ "$mode" = linux ]; then
-  script="$work/session.txt"
-  for s in "${steps[@]}"; do
-    IFS='|' read -r t key _ <<<"$s"
-    case $key in
-      down:*) echo "$t down ${key#down:}" ;;
-      up:*) echo "$t up ${key#up:}" ;;
-      alt+*) echo "$t tap ${key#alt+} alt" ;;
-      Alt_L) echo "$t tap Left_Alt" ;;
-      *) echo "$t tap $key" ;;
-    esac
-  done >"$script"
-  (cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout -k 5 60 "$prog" --script "$script" --windowed) >"$work/out" 2>&1
-  rc=$?
+  (cd "$work" && headless "$prog" --script "$script" --windowed) >"$work/out" 2>&1
 else
-  # The steps are timed from when the window appears (plus a moment for Wine
-  # to give it the focus); xdotool waits between them.
-  keys=""
-  prev=-1.5
-  for s in "${steps[@]}"; do
-    IFS='|' read -r t key _ <<<"$s"
-    [[ $key == alt+* ]] && continue  # Xvfb has one display mode: no full screen under Wine
-    keys+="sleep $(awk -v a="$t" -v b="$prev" 'BEGIN { print a - b }'); "
-    case $key in
-      down:*) keys+="xdotool keydown ${key#down:}; " ;;
-      up:*) keys+="xdotool keyup ${key#up:}; " ;;
-      alt+*) keys+="xdotool keydown alt key ${key#alt+} keyup alt; " ;;
-      *) keys+="xdotool key $key; " ;;
-    esac
-    prev=$t
-  done
   "$here/wine-run.sh" -t 60 -C "$work" -w '^SKIDLINE$' -x "$keys" "$prog" --windowed >"$work/out" 2>&1
-  rc=$?
 fi
+rc=$?
 
 log="$work/skidline.log"
 echo "--- $mode session log:"; cat "$log" 2>/dev/null
@@ -89,13 +71,10 @@ want=$(printf 'track=1\r\nshape=0\r\nlivery=0\r\nlaps=4\r\ncamera=0\r\nhud=1\r\n
 got=$(cat "$work/skidline.cfg" 2>/dev/null)
 [ "$got" = "$want" ] || { bad "skidline.cfg is not as the session left it:"; cat -A "$work/skidline.cfg" 2>/dev/null; }
 if [ "$mode" = linux ]; then
-  grep -qE '^display: [0-9]+x[0-9]+ fullscreen' "$log" || bad "Alt+Enter did not switch to full screen"
-  grep -qE '^display: 640x480 windowed' "$log" || bad "the second Alt+Enter did not return to the window"
+  log_has "$log" '^display: [0-9]+x[0-9]+ fullscreen' "the first Alt+Enter (to full screen)"
+  log_has "$log" '^display: 640x480 windowed' "the second Alt+Enter (back to the window)"
 fi
-# The game's part of the log ends with the hits line and "exit".
-tail=$(grep -vE '^audio: stopped' "$log" | tail -n 2 | tr -d '\r')
-grep -qE '^hits: walls [0-9]+ props [0-9]+ cones [0-9]+ cars [0-9]+$' <<<"$(head -n1 <<<"$tail")" &&
-  [ "$(tail -n1 <<<"$tail")" = exit ] || bad "the log does not end with the hits line and exit"
+ends_with_exit "$log" session
 
 if [ "$mode" = wine ]; then
   # A longer run: the statistics line, then Alt+F4 ends the game cleanly.
@@ -105,8 +84,7 @@ if [ "$mode" = wine ]; then
   rc=$?
   echo "--- wine Alt+F4 log:"; cat "$log" 2>/dev/null
   [ $rc = 0 ] || { bad "Alt+F4 run: exit code $rc"; cat "$work/out"; }
-  grep -qE '^fps [0-9.]+  sim [0-9.]+ ms  render [0-9.]+ ms  present [0-9.]+ ms  d3d [0-9]+/frame  hits w' "$log" ||
-    bad "Alt+F4 run: no statistics line"
-  grep -q '^exit' "$log" || bad "Alt+F4 run: the game did not end through its shutdown"
+  log_has "$log" '^fps [0-9.]+  sim [0-9.]+ ms  render [0-9.]+ ms  present [0-9.]+ ms  d3d [0-9]+/frame  hits w' "Alt+F4 run"
+  log_has "$log" '^exit' "Alt+F4 run (ended through its shutdown)"
 fi
 exit $fail

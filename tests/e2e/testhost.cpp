@@ -20,11 +20,7 @@
 
 namespace {
 
-struct Step {
-  double at;
-  std::string action, key;
-  bool alt;
-};
+struct Step { double at; std::string action, key; bool alt; };
 
 std::vector<Step> g_script;
 size_t g_next;
@@ -32,8 +28,7 @@ size_t g_next;
 void push_key(Uint32 type, const std::string& name, bool alt) {
   SDL_Event e;
   SDL_zero(e);
-  e.type = type;
-  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  e.type = type, e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
   e.key.keysym.sym = SDL_GetKeyFromName(name.c_str());
   e.key.keysym.scancode = SDL_GetScancodeFromKey(e.key.keysym.sym);
   e.key.keysym.mod = alt ? KMOD_LALT : KMOD_NONE;
@@ -49,8 +44,7 @@ void play_script() {
     if (s.action == "close") {
       SDL_Event e;
       SDL_zero(e);
-      e.type = SDL_WINDOWEVENT;
-      e.window.event = SDL_WINDOWEVENT_CLOSE;
+      e.type = SDL_WINDOWEVENT, e.window.event = SDL_WINDOWEVENT_CLOSE;
       SDL_PushEvent(&e);
     }
   }

@@ -4,17 +4,14 @@
 # time limit ends the program, and no run leaves a Wine server behind or blocks
 # the next one, even when the runner is killed outright.
 #   wine_runner.sh exit_probe.exe
-set -u
-here=$(cd "$(dirname "$0")" && pwd)
 exe=$1
-[ -f "$exe" ] || { echo "FAIL: $exe not built (make test builds the win64 preset)"; exit 1; }
+. "$(dirname "$0")/lib.sh"
+need "$exe"
 export WINEPREFIX=${SKIDLINE_WINE_PREFIX:-/var/tmp/skidline-wine/prefix}
 WINESERVER=/usr/lib/wine/wineserver
-work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cp "$exe" "$work/"
-probe="$work/$(basename "$exe")"
 name=$(basename "$exe")
-fail=0
+probe="$work/$name"
 bad() { echo "FAIL: $*"; echo "--- runner output:"; cat "$work/out"; fail=1; }
 run() { "$here/wine-run.sh" -C "$work" "$@" >"$work/out" 2>&1; }
 # The probe's live process (an ended one may stay a zombie here: skip those).

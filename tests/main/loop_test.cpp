@@ -28,21 +28,14 @@ namespace {
 const double kStep = (double)STEP_SECONDS;
 
 TEST(Loop, FixedSteps) {
-  const struct {
-    double bank;
-    int quitAt;
-    int steps;
-    double left;  // bank afterwards, in steps
-  } cases[] = {
+  const struct { double bank; int quitAt, steps; double left; } cases[] = {  // left: the bank afterwards, in steps
       {0.0, 0, 0, 0.0}, {0.9 * kStep, 0, 0, 0.9}, {2.5 * kStep, 0, 2, 0.5}, {4.99 * kStep, 0, 4, 0.99},
       {5.0 * kStep, 0, 5, 0.0}, {5.5 * kStep, 0, 5, 0.0},  // five steps: the rest is dropped
       {0.1, 0, 5, 0.0}, {2.0, 0, 5, 0.0},                  // the most one pass may bank
       {4.5 * kStep, 2, 2, 2.5},                            // quitting stops stepping at once
   };
   for (const auto& c : cases) {
-    g_ticks.clear();
-    g_quit = 0;
-    g_quitAtTick = c.quitAt;
+    g_ticks.clear(), g_quit = 0, g_quitAtTick = c.quitAt;
     double bank = c.bank;
     EXPECT_EQ(loop_run_steps(&bank), c.steps) << c.bank;
     EXPECT_EQ((int)g_ticks.size(), c.steps) << c.bank;
@@ -53,9 +46,7 @@ TEST(Loop, FixedSteps) {
 
 TEST(Loop, InputEdgesAreClearedAfterEachStepAndKeptWithoutOne) {
   input_reset();
-  g_quit = 0;
-  g_quitAtTick = 0;
-  g_ticks.clear();
+  g_quit = g_quitAtTick = 0, g_ticks.clear();
   wnd_proc(nullptr, SYS_WM_KEYDOWN, SYS_VK_SPACE, 1);
   double bank = 0.5 * kStep;
   loop_run_steps(&bank);  // no step in this pass
@@ -67,12 +58,7 @@ TEST(Loop, InputEdgesAreClearedAfterEachStepAndKeptWithoutOne) {
 
 TEST(Loop, Limiter) {
   const double f = 1.0 / 60.0;
-  const struct {
-    double schedule, now;
-    int fps, vsync;
-    uint32_t ms;
-    double scheduleAfter;
-  } cases[] = {
+  const struct { double schedule, now; int fps, vsync; uint32_t ms; double scheduleAfter; } cases[] = {
       {0.0, 0.0, 60, 0, 17, f}, {0.0, 0.01, 60, 0, 7, f},  // a whole frame ahead; 6.67 ms left
       {0.0, f - 0.0004, 60, 0, 0, f},                      // under half a millisecond: no sleep
       {0.0, 2.0 * f - 0.001, 60, 0, 0, f},                 // late, but by less than a frame
@@ -89,11 +75,7 @@ TEST(Loop, Limiter) {
 }
 
 TEST(Loop, TitleShotIsTimedFromTheProgramStart) {
-  const struct {
-    const char* line;
-    double runTime;
-    int shotDone, due;
-  } cases[] = {
+  const struct { const char* line; double runTime; int shotDone, due; } cases[] = {
       {"p --shot 0 500", 499.9, 0, 0}, {"p --shot 0 500", 500.0, 0, 1},  // however often the attract race restarted
       {"p --shot -3 2", 2.5, 0, 1}, {"p --shot 0 2", 2.5, 1, 0},         // once
       {"p --shot 1 2", 2.5, 0, 0},  // a race's shot is the scene's, on its own clock
@@ -101,29 +83,24 @@ TEST(Loop, TitleShotIsTimedFromTheProgramStart) {
   };
   for (const auto& c : cases) {
     options_parse(c.line);
-    g_runTime = c.runTime;
-    g_shotDone = c.shotDone;
+    g_runTime = c.runTime, g_shotDone = c.shotDone;
     EXPECT_EQ(title_shot_due(), c.due) << c.line << " at " << c.runTime;
   }
-  g_runTime = 0.0;
-  g_shotDone = 0;
+  g_runTime = 0.0, g_shotDone = 0;
 }
 
 TEST(Loop, StatisticsLineEveryFiveSeconds) {
   TempDir dir;
   log_open("skidline.log");
   LoopStats st = {};
-  st.start = 10.0;
-  st.d3dStart = 1000;
+  st.start = 10.0, st.d3dStart = 1000;
   // now, end of simulation, end of rendering, end of presentation
   EXPECT_EQ(stats_frame(&st, 10.0, 10.001, 10.004, 10.005, 1100), 0);
   EXPECT_EQ(stats_frame(&st, 15.0, 15.003, 15.004, 15.011, 1150), 0) << "exactly 5 s is not yet a period";
   EXPECT_EQ(stats_frame(&st, 16.0, 16.002, 16.008, 16.008, 1301), 1);
   EXPECT_EQ(slurp("skidline.log"),
             "fps 0.5  sim 2.00 ms  render 3.33 ms  present 2.67 ms  d3d 100/frame  hits w1 p2 c3 k4\r\n");
-  EXPECT_EQ(st.frames, 0);
-  EXPECT_EQ(st.start, 16.0);
-  EXPECT_EQ(st.d3dStart, 1301);
+  EXPECT_TRUE(st.frames == 0 && st.start == 16.0 && st.d3dStart == 1301);
   EXPECT_EQ(stats_frame(&st, 17.0, 17.0, 17.0, 17.0, 1301), 0) << "a new period starts at that pass";
 }
 

@@ -94,12 +94,10 @@ TEST_F(Build, StartLinesLieOnTheFirstSample) {
     float lo = 1e9f, hi = -1e9f;
     for (const Vertex& p : v) {
       float along = (p.x - s.x) * s.dirX + (p.z - s.z) * s.dirZ, across = (p.x - s.x) * s.dirZ - (p.z - s.z) * s.dirX;
-      EXPECT_NEAR(f_abs(across), s.halfWidth, 1e-3f);
-      EXPECT_EQ(p.y, 0.045f);
+      EXPECT_TRUE(f_abs(f_abs(across) - s.halfWidth) < 1e-3f && p.y == 0.045f) << across;
       lo = std::min(lo, along), hi = std::max(hi, along);
     }
-    EXPECT_NEAR(lo, c.back, 1e-3f) << c.tex;
-    EXPECT_NEAR(hi, c.ahead, 1e-3f) << c.tex;
+    EXPECT_TRUE(f_abs(lo - c.back) < 1e-3f && f_abs(hi - c.ahead) < 1e-3f) << c.tex << " " << lo << " " << hi;
   }
 }
 
@@ -155,9 +153,8 @@ TEST_F(Build, RowhKeepsTheStartClearAndFacesAlongTheRoad) {
   ASSERT_FALSE(g_placed.empty());
   float x, z, dx, dz;
   track_point_at(30, track_halfwidth_at(30) + 3.2f, &x, &z, &dx, &dz);
-  EXPECT_NEAR(std::get<1>(g_placed[0]), x, 1e-4f);
-  EXPECT_NEAR(std::get<2>(g_placed[0]), z, 1e-4f);
-  EXPECT_NEAR(std::get<3>(g_placed[0]), f_atan2(dx, dz) + 3.1415927f, 1e-5f);
+  const Placed& p = g_placed[0];
+  EXPECT_LT(f_abs(std::get<1>(p) - x) + f_abs(std::get<2>(p) - z) + f_abs(std::get<3>(p) - f_atan2(dx, dz) - 3.1415927f), 2e-4f);
   EXPECT_EQ(g_track.lampCount, (int)g_placed.size());
   for (const Placed& p : g_placed) {
     float d, s = side_of(std::get<1>(p), std::get<2>(p), &d);
@@ -185,10 +182,10 @@ TEST_F(Build, CollidersFollowTheModelNameAndReach) {
   ASSERT_EQ(track_load_text(ring300("").c_str(), 0), 1);
   const float edge = track_halfwidth_at(100) + 2;  // just off the road
   // half: at scale 2; < 0: that share of the model's box; 0: a gate's posts
-  struct { const char* name; float lateral; int colliders; float half; } cases[] = {{"tree_pine", edge, 1, 0.8f}, {"tree_pine", 200, 0, 0},   {"cactus", edge, 1, 0.8f},
-               {"lamp_big", edge, 1, 0.5f},  {"gate_start", 0, 2, 0},    {"bush", edge, 0, 0},
-               {"billboard_c", edge, 0, 0},  {"guardrail", edge, 0, 0},  {"house", edge, 1, -1.0f},
-               {"rock", edge, 1, -0.75f}};
+  struct { const char* name; float lateral; int colliders; float half; } cases[] = {
+      {"tree_pine", edge, 1, 0.8f}, {"tree_pine", 200, 0, 0}, {"cactus", edge, 1, 0.8f},   {"lamp_big", edge, 1, 0.5f},
+      {"gate_start", 0, 2, 0},      {"bush", edge, 0, 0},     {"billboard_c", edge, 0, 0}, {"guardrail", edge, 0, 0},
+      {"house", edge, 1, -1.0f},    {"rock", edge, 1, -0.75f}};
   for (auto& c : cases) {
     g_track.colliderCount = 0;
     float x, z, dx, dz;
@@ -200,13 +197,12 @@ TEST_F(Build, CollidersFollowTheModelNameAndReach) {
       half = 0.5f * scale;
     }
     place_model_ex(c.name, 0, x, z, angle, scale);
-    ASSERT_EQ(g_track.colliderCount, c.colliders) << c.name;
-    EXPECT_EQ(g_track.lampCount, 0) << c.name;
+    ASSERT_TRUE(g_track.colliderCount == c.colliders && g_track.lampCount == 0) << c.name;
     if (!c.colliders) continue;
     const Collider& k = g_track.colliders[0];
     EXPECT_NEAR(k.cosA, f_cos(angle), 1e-6f);
-    EXPECT_NEAR(k.halfA, half > 0 ? half : (m->max[0] - m->min[0]) * -half, 1e-4f) << c.name;
-    EXPECT_NEAR(k.halfB, half > 0 ? half : (m->max[2] - m->min[2]) * -half, 1e-4f) << c.name;
+    for (int axis : {0, 2})
+      EXPECT_NEAR(axis ? k.halfB : k.halfA, half > 0 ? half : (m->max[axis] - m->min[axis]) * -half, 1e-4f) << c.name;
   }
 }
 
@@ -216,8 +212,7 @@ TEST_F(Build, PropsStopAtTheirLimits) {
   for (int i = 0; i < 100; i++) text += "prop cone " + std::to_string(10 + i) + " 20 90\n";
   for (int i = 0; i < 600; i++) text += "prop lamp_post " + std::to_string(i % 10) + " 47 0 1\n";
   ASSERT_EQ(track_load_text(ring300(text).c_str(), 0), 1);
-  EXPECT_TRUE(g_track.coneCount == 96 && g_track.lampCount == 256 && g_track.colliderCount == 512);
-  EXPECT_EQ(g_placed.size(), 600u);
+  EXPECT_TRUE(g_track.coneCount == 96 && g_track.lampCount == 256 && g_track.colliderCount == 512 && g_placed.size() == 600);
   const Cone& c = g_track.cones[0];
   EXPECT_TRUE(c.x == 10 && c.homeZ == 20 && c.knocked == 0 && f_abs(c.spin - 1.5707964f) < 1e-6f);
 }
