@@ -445,7 +445,8 @@ void gfx_screen_to_low(int x, int y, float* lx, float* ly) {
 }
 
 // ---- screenshot ----------------------------------------------------------------------------------------
-int gfx_save_shot(const char* path) {
+// The low-resolution target copied to system memory and locked; 0 when it cannot be read.
+static int lock_low_copy(D3DLOCKED_RECT* lr) {
   if (!g_dev) return 0;
   if (!g_shotSurf) {
     HRESULT hr = dev()->CreateOffscreenPlainSurface((UINT)g_lowW, (UINT)g_lowH, D3DFMT_X8R8G8B8,
@@ -456,8 +457,23 @@ int gfx_save_shot(const char* path) {
     }
   }
   if (dev()->GetRenderTargetData(g_rtSurf, g_shotSurf) < 0) return 0;
+  return g_shotSurf->LockRect(lr, nullptr, 0) >= 0;
+}
+
+int gfx_read_low(uint32_t* out) {
   D3DLOCKED_RECT lr;
-  if (g_shotSurf->LockRect(&lr, nullptr, 0) < 0) return 0;
+  if (!lock_low_copy(&lr)) return 0;
+  for (int y = 0; y < g_lowH; y++) {
+    const uint32_t* row = (const uint32_t*)((const uint8_t*)lr.pBits + (ptrdiff_t)y * lr.Pitch);
+    for (int x = 0; x < g_lowW; x++) out[y * g_lowW + x] = row[x] & 0xFFFFFFu;
+  }
+  g_shotSurf->UnlockRect();
+  return 1;
+}
+
+int gfx_save_shot(const char* path) {
+  D3DLOCKED_RECT lr;
+  if (!lock_low_copy(&lr)) return 0;
 
   // With a requested display size the picture is the presented one, bars
   // included; otherwise each low-resolution pixel becomes a 2 x 2 block.

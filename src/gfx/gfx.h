@@ -45,6 +45,7 @@ void gfx_window_size(int* w, int* h);
 void gfx_screen_to_low(int x, int y, float* lx, float* ly);
 void gfx_bind(Texture* tex);
 int gfx_save_shot(const char* path);  // 1 = file written completely
+int gfx_read_low(uint32_t* out);        // the low-resolution picture, 0x00RRGGBB rows top down; 1 = read
 
 // Calls from the layers above: the 2D and effect layers hand in the flush of
 // their queued quads (run before the viewport or the target changes), the

@@ -47,14 +47,7 @@ class SceneTest : public ::testing::Test {
     calls_ = g_d3dCalls - calls, draws_ = g_softHooks.draws, tris_ = g_softHooks.triangles;
     idraws_ = g_softHooks.calls[SC_DrawIndexedPrimitiveUP];
     Pixels px((size_t)g_lowW * g_lowH);
-    IDirect3DSurface9* copy = nullptr;
-    D3DLOCKED_RECT lr;
-    g_dev->CreateOffscreenPlainSurface(g_lowW, g_lowH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
-    g_dev->GetRenderTargetData(g_rtSurf, copy);
-    copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-    for (int y = 0; y < g_lowH; y++)
-      for (int x = 0; x < g_lowW; x++) px[y * g_lowW + x] = ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x] & 0xFFFFFF;
-    copy->UnlockRect(), copy->Release();
+    EXPECT_TRUE(gfx_read_low(px.data()));
     gfx_end_low_and_present();
     return px;
   }

@@ -65,16 +65,8 @@ std::vector<uint32_t> draw(Model* m, bool glow) {
   gfx_blend_mode(0);
 
   std::vector<uint32_t> px((size_t)g_lowW * g_lowH);
-  IDirect3DSurface9* copy = nullptr;
-  D3DLOCKED_RECT lr;
-  g_dev->CreateOffscreenPlainSurface(g_lowW, g_lowH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
-  g_dev->GetRenderTargetData(g_rtSurf, copy);
-  copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-  for (int y = 0; y < g_lowH; y++)
-    for (int x = 0; x < g_lowW; x++)
-      px[(size_t)y * g_lowW + x] = 0xFF000000u | ((uint32_t*)((char*)lr.pBits + y * lr.Pitch))[x];
-  copy->UnlockRect();
-  copy->Release();
+  gfx_read_low(px.data());
+  for (uint32_t& p : px) p |= 0xFF000000u;
   gfx_end_low_and_present();
   return px;
 }
